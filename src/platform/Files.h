@@ -1,0 +1,43 @@
+// Files and directories as the core needs them. Every path is the core's form:
+// code page 932 bytes with "\" separators (a "/" is accepted too); the layer
+// converts at the system boundary. Failures that end a command throw
+// vek::FileError; queries answer false instead.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vek::platform {
+
+// The whole file; others may read it meanwhile but not write. Throws FileError.
+std::string ReadWholeFile(const std::string& path);
+
+// Replaces (or creates) the file with exactly these bytes: written to a
+// temporary file beside it, flushed, then renamed over it, so that the file is
+// always either the old or the new one. A read-only target is made writable
+// first. Throws FileError; on failure the old file is untouched.
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
+bool FileExists(const std::string& path);       // a file, not a directory
+bool DirectoryExists(const std::string& path);
+
+// Names (not paths) of the files directly in dir whose names end in suffix,
+// compared without regard to ASCII case, in the order the file system lists
+// them. A missing directory gives an empty list.
+std::vector<std::string> ListFilesBySuffix(const std::string& dir, const std::string& suffix);
+
+// Creates the directory and every missing parent; true when it exists afterwards.
+bool CreateDirectories(const std::string& path);
+
+// Renames or moves a file; fails (false) when the target exists.
+bool MoveFile(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+
+bool IsReadOnly(const std::string& path);
+bool SetReadOnly(const std::string& path, bool readOnly);
+
+// The directory of the running executable, with a trailing separator.
+std::string ExecutableDirectory();
+
+}  // namespace vek::platform

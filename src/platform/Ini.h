@@ -1,0 +1,17 @@
+// The private-profile (INI) rules: case-insensitive sections and keys, blanks
+// around a value dropped, one pair of matching quotes dropped, values cut at
+// 2047 characters, new keys appended to their section and new sections to the
+// end of the file. Windows calls the system's functions; POSIX follows the
+// same rules here.
+#pragma once
+#include <string>
+
+namespace vek::platform {
+
+std::string IniReadString(const std::string& fileName, const std::string& section,
+                          const std::string& key, const std::string& defaultValue);
+// False when the file cannot be written.
+bool IniWriteString(const std::string& fileName, const std::string& section,
+                    const std::string& key, const std::string& value);
+
+}  // namespace vek::platform

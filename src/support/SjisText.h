@@ -1,0 +1,27 @@
+// Searching Shift_JIS text for ASCII bytes. The second byte of a two-byte
+// character may be 0x5C ("\") or another ASCII byte ("表" is 95 5C), so every
+// search for an ASCII delimiter in text that may hold Japanese goes through
+// these helpers, which step over trail bytes.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vek {
+
+// True for the first byte of a two-byte Shift_JIS character.
+constexpr bool IsSjisLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Index of the first/last occurrence of the ASCII byte at a character
+// boundary, from the given start; npos when there is none.
+size_t SjisFind(std::string_view text, char delimiter, size_t from = 0);
+size_t SjisFindLast(std::string_view text, char delimiter);
+// Index of the first occurrence of an ASCII needle at a character boundary.
+size_t SjisFindText(std::string_view text, std::string_view needle, size_t from = 0);
+// Splits at every occurrence of the delimiter (character boundaries only);
+// n delimiters give n + 1 parts.
+std::vector<std::string> SjisSplit(std::string_view text, char delimiter);
+
+}  // namespace vek
