@@ -1,0 +1,42 @@
+// The download worker: one URL at a time on a thread of its own, so that the
+// user-interface thread can keep its window alive while a server answers.
+// Start, Idle, LastActivity, Abort and ResponseStream are the whole hand-over;
+// Idle is the flag that passes a request to the worker and back.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vek {
+
+namespace platform { class HttpSession; }
+
+class THttpGet {
+ public:
+  THttpGet();               // the worker starts at once and idles
+  ~THttpGet();              // asks the worker to stop and waits for it
+  THttpGet(const THttpGet&) = delete;
+  THttpGet& operator=(const THttpGet&) = delete;
+
+  // User-interface thread, only while Idle().
+  void Start(const std::string& url, const std::string& agent, const std::string& proxy);
+  bool Idle() const;
+  uint32_t LastActivity() const;
+  // Safe from the user-interface thread at any moment, any number of times.
+  void Abort();
+  // The body of the last download (decoded when gzip-encoded); empty after a
+  // failure. Read only while Idle().
+  const std::string& ResponseStream() const;
+  // Blocks until the worker is idle or the timeout passes (event-driven waiting).
+  bool WaitIdle(uint32_t milliseconds) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Takes the HTTP library out of any offline mode before a run.
+void ForceOnline();
+
+}  // namespace vek

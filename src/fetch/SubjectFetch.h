@@ -1,0 +1,39 @@
+// One board's thread list: downloaded through the run's THttpGet, brought into
+// the primary network's line format, checked and stored sorted in the subject
+// cache. Also the small helpers that the run uses around each fetch.
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/StringList.h"
+
+namespace vek {
+
+class THttpGet;
+
+// What a fetch needs from the settings.
+struct TFetchSettings {
+  std::string SbjPath;                        // subject cache directory, ends in "\"
+  std::string Proxy;
+  int TimeOutTime = 15;                       // seconds of inactivity before abort
+  bool ExternalCheck = true;
+  std::vector<std::string> RentalDomains;     // the EUC-JP rental service's domains
+  std::string RentalOldHost;                  // its www host with the three-field form; empty: none
+};
+
+std::string EntryUrl(std::string_view subjectListLine);
+bool ContainsAnyOf(std::string_view text, const TStringList& list);
+std::string ServerPart(std::string_view lineOrUrl);
+int MaxBoardsPerHost(TStringList& subjectList, const TStringList& banList);
+// Cache file name (without directory and ".txt") of a board URL; empty when
+// the name would be unsafe (it could leave the subject directory).
+std::string SubjectCacheName(std::string_view url);
+
+// Downloads and stores one board's list. pump keeps the window alive while
+// waiting. False for every kind of failure; the previous cache file then stays.
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
+                  const std::function<void()>& pump, const std::string& url);
+
+}  // namespace vek

@@ -1,0 +1,147 @@
+// The heart of the program: every setting and path, the run state that lives
+// between check runs, the components the views render, and every command.
+// It knows no window system: it talks to an IVekView and to the platform's
+// TEnv, both handed in by the front-end.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Env.h"
+#include "platform/FileTimes.h"
+#include "shell/Components.h"
+#include "shell/VekView.h"
+#include "support/StringList.h"
+
+namespace vek {
+
+class TVekMainForm {
+ public:
+  TVekMainForm(IVekView& view, platform::TEnv& env);
+  ~TVekMainForm();
+
+  // Start-up and exit. FormCreate reads the command line (arguments after the
+  // program name) and the settings file; FormDestroy writes them back.
+  // appPath overrides the executable's directory (tests, the --dir option).
+  void FormCreate(const std::vector<std::string>& args, const std::string& appPath = "");
+  void FormDestroy();
+
+  // --- paths (directories end in "\") ---
+  std::string AppPath() const { return AppPath_; }
+  std::string DorPath() const { return DorPath_; }
+  void SetDorPath(const std::string& path) { DorPath_ = path; }
+  std::string SbjPath() const { return AppPath_ + "subject\\"; }
+  std::string LogPath() const { return DorPath_ + "log\\"; }
+  std::string IniFileName() const { return AppPath_ + "vek.ini"; }
+  std::string LogFileName() const { return AppPath_ + "veklog.txt"; }
+  std::string BanListName() const { return AppPath_ + "ban_list.txt"; }
+  std::string SubjectListName() const { return AppPath_ + "subject_list.txt"; }
+  std::string NonReportListName() const { return AppPath_ + "non_report_list.txt"; }
+  std::string NewReportDatName() const { return LogPath() + "localhost\\vek\\1000000000.dat"; }
+  std::string NewReportIdxName() const { return LogPath() + "localhost\\vek\\1000000000.idx"; }
+  std::string DeadReportDatName() const { return LogPath() + "localhost\\vek\\1030000000.dat"; }
+  std::string DeadReportIdxName() const { return LogPath() + "localhost\\vek\\1030000000.idx"; }
+  std::string NewArrivalListName() const { return DorPath_ + NewIdxName; }
+  std::string FailedListName() const { return AppPath_ + "failed.txt"; }
+
+  // --- boolean settings: the check marks of their menu items ---
+  bool MinStart() const { return MinStartMenu.Checked; }
+  bool AutoStart() const { return AutoStartMenu.Checked; }
+  bool AutoShutDown() const { return AutoShutDownMenu.Checked; }
+  bool GreedyCheck() const { return GreedyCheckMenu.Checked; }
+  bool NotifySound() const { return NotifySoundMenu.Checked; }
+  bool ExternalCheck() const { return ExternalCheckMenu.Checked; }
+  bool AutoDorFin() const { return AutoDorFinMenu.Checked; }
+  bool AutoDorRun() const { return AutoDorRunMenu.Checked; }
+  bool AutoInit() const { return AutoInitMenu.Checked; }
+  bool FailedReport() const { return FailedReportMenu.Checked; }
+  void SetMinStart(bool v);
+  void SetAutoStart(bool v);
+  void SetAutoShutDown(bool v);
+  void SetGreedyCheck(bool v);
+  void SetNotifySound(bool v);
+  void SetExternalCheck(bool v);
+  void SetAutoDorFin(bool v);
+  void SetAutoDorRun(bool v);
+  void SetAutoInit(bool v);
+  void SetFailedReport(bool v);
+
+  int IdxType() const { return IdxComboBox.ItemIndex; }
+  void SetIdxType(int index);
+  std::string IgnoreIdxList() const;
+  void SetIgnoreIdxList(const std::string& text);
+
+  // --- string and integer settings ---
+  std::string Proxy;
+  std::string SoundName = "MailBeep";
+  std::string NewIdxName = "$$$$$$$$.idx";
+  std::string IconName;
+  std::string BoardExp = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
+  std::string ThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
+  int TimeOutTime = 15;
+  // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
+  // the treatment off.
+  std::string PrimarySuffixes = "5ch.io;5ch.net;bbspink.com";
+  std::string RentalDomains = "shitaraba.net";
+  std::string RentalOldHost;
+  std::vector<std::string> PrimarySuffixList() const;
+  std::vector<std::string> RentalDomainList() const;
+
+  // --- run state kept between runs ---
+  uint32_t LastCheckTick = 0;
+  uint32_t CheckInterval = 0;
+  platform::FileHandle SettingsLockHandle = 0;
+  uint32_t TimerPeriod = 0;
+
+  // --- log pane ---
+  void AddLogLine(const std::string& text = "");
+  void AppendToLogLine(const std::string& text);
+  std::string ElapsedText(uint32_t startTick) const;
+
+  // --- commands ---
+  void RunUpdateCheck();
+  void UpdateCheckMenuClick();
+  void TimerTimer();
+  void StartCheckTimer(unsigned milliseconds);
+  void SetRunControlsEnabled(bool enabled);
+  void InitNewReportMenuClick();
+  void WMStartCheck();
+
+  // --- components ---
+  TMenuItem FileMenu{"FileMenu", "ファイル(&F)"};
+  TMenuItem ExecuteMenu{"ExecuteMenu", "実行(&E)"};
+  TMenuItem ConfigAMenu{"ConfigAMenu", "設定A(&A)"};
+  TMenuItem ConfigBMenu{"ConfigBMenu", "設定B(&B)"};
+  TMenuItem ConfigCMenu{"ConfigCMenu", "設定C(&C)"};
+  TMenuItem UpdateCheckMenu{"UpdateCheckMenu", "更新チェック(&U)"};
+  TMenuItem InitNewReportMenu{"InitNewReportMenu", "新着スレ報告の初期化"};
+  TMenuItem IgnoreIdxMenu{"IgnoreIdxMenu", "除外idx"};
+  TMenuItem MinStartMenu{"MinStartMenu", "最小化起動"};
+  TMenuItem AutoStartMenu{"AutoStartMenu", "起動時自動チェック"};
+  TMenuItem AutoShutDownMenu{"AutoShutDownMenu", "完了時自動終了"};
+  TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外", true};
+  TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知", true};
+  TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック", true};
+  TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
+  TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
+  TMenuItem AutoInitMenu{"AutoInitMenu", "起動時新着スレ報告初期化"};
+  TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する", true};
+  TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
+  TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
+  TButton IgnoreIdxButton{"IgnoreIdxButton", "除外idx"};
+  TButton InitNewReportButton{"InitNewReportButton", "新着初期化"};
+  TComboBox IdxComboBox{"IdxComboBox"};
+  TCheckListBox IgnoreIdxCheckListBox{"IgnoreIdxCheckListBox"};
+  TMemo LogMemo{"LogMemo"};
+  TStatusBar MainStatusBar{"MainStatusBar"};
+  TTimer Timer{"Timer"};
+
+  IVekView& View;
+  platform::TEnv& Env;
+
+ private:
+  std::string AppPath_;
+  std::string DorPath_;
+};
+
+}  // namespace vek

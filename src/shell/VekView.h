@@ -1,0 +1,36 @@
+// Everything the main window's core needs from a window system. The Win32
+// window and the console view implement it; tests use a recording view.
+#pragma once
+#include <string>
+
+#include "shell/Components.h"
+
+namespace vek {
+
+class IVekView {
+ public:
+  virtual ~IVekView() = default;
+  // A component's state changed (caption, check mark, enabled, items...).
+  virtual void ComponentChanged(const TComponent& component) = 0;
+  // The log pane gained a line (AddLogLine) or its last line grew (AppendToLogLine).
+  virtual void LogLineAdded(const std::string& line) = 0;
+  virtual void LogLineAppended(const std::string& text) = 0;
+  virtual void SetApplicationTitle(const std::string& title) = 0;
+  virtual void SetStatusText(const std::string& text) = 0;
+  // Tray picture: a frame of the progress animation (0..27), or -1 for the
+  // application's own icon.
+  virtual void SetTrayImage(int image) = 0;
+  // Processes pending window messages (the run stays responsive meanwhile).
+  virtual void ProcessMessages() = 0;
+  virtual void ArmTimer(unsigned milliseconds) = 0;
+  virtual void StopTimer() = 0;
+  // Opens a document with its default program (the console view says where it is).
+  virtual void OpenDocument(const std::string& path) = 0;
+  // Plays a wave file or a system sound; waits for its end when wait is true.
+  virtual void PlaySound(const std::string& name, bool wait) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Asks the window to close (ends the program after FormDestroy).
+  virtual void Close() = 0;
+};
+
+}  // namespace vek
