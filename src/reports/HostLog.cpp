@@ -1,0 +1,363 @@
+// The host browser's file formats: index records, the fallen mark, items,
+// thread log texts, thread URLs and snapshot files.
+#include "reports/HostLog.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "platform/Files.h"
+#include "reports/TextLines.h"
+#include "support/SjisText.h"
+
+namespace vek {
+
+namespace {
+
+constexpr std::string_view CrLf = "\r\n";
+constexpr std::string_view EscapedComma = "＠｀";
+
+// Index just past the component separator search: the last "\" or "/" at a
+// character boundary, npos when there is none.
+size_t LastSeparator(std::string_view path) {
+  size_t backslash = SjisFindLast(path, '\\');
+  size_t slash = path.rfind('/');
+  if (backslash == std::string_view::npos) return slash;
+  if (slash == std::string_view::npos) return backslash;
+  return std::max(backslash, slash);
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  size_t pos = 0;
+  while ((pos = text.find(from, pos)) != std::string::npos) {
+    text.replace(pos, from.size(), to);
+    pos += to.size();
+  }
+}
+
+// The first line of a text (without its end) and where the next one starts.
+std::string_view FirstLine(std::string_view text, size_t& next) {
+  size_t end = text.find_first_of("\r\n");
+  if (end == std::string_view::npos) {
+    next = text.size();
+    return text;
+  }
+  next = end + 1;
+  if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+  return text.substr(0, end);
+}
+
+}  // namespace
+
+// --- paths -------------------------------------------------------------------
+
+bool IsSafeRelativePath(std::string_view path) {
+  if (path.empty()) return false;
+  for (unsigned char c : path)
+    if (c < 0x20 || c == ':') return false;
+  size_t start = 0;
+  for (;;) {
+    size_t backslash = SjisFind(path, '\\', start);
+    size_t slash = path.find('/', start);
+    size_t end = std::min(backslash, slash);
+    std::string_view part = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (end == std::string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+std::string ExtractFileName(std::string_view path) {
+  size_t sep = LastSeparator(path);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  size_t sep = LastSeparator(path);
+  size_t nameStart = sep == std::string_view::npos ? 0 : sep + 1;
+  size_t dot = path.rfind('.');
+  size_t stem = (dot == std::string_view::npos || dot < nameStart) ? path.size() : dot;
+  std::string result(path.substr(0, stem));
+  result += ext;
+  return result;
+}
+
+std::string DecodeCacheName(std::string_view text) {
+  std::string result(text);
+  ReplaceAll(result, "%2F", "/");
+  ReplaceAll(result, "%3A", ":");
+  return result;
+}
+
+std::string EncodeCacheName(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + 8);
+  for (char c : text) {
+    if (c == '/')
+      result += "%2F";
+    else if (c == ':')
+      result += "%3A";
+    else
+      result += c;
+  }
+  return result;
+}
+
+// --- thread list files ---------------------------------------------------------
+
+std::vector<std::string> ReadThreadListFile(const std::string& fileName) {
+  std::vector<std::string> lines;
+  ForEachLine(platform::ReadWholeFile(fileName), [&](std::string_view line) { lines.emplace_back(line); });
+  return lines;
+}
+
+// --- thread index files --------------------------------------------------------
+
+int StrToIntDef(std::string_view text, int fallback) {
+  if (text.empty()) return fallback;
+  size_t start = (text[0] == '+') ? 1 : 0;  // from_chars takes "-" but not "+"
+  if (start == 1 && (text.size() == 1 || text[1] == '-')) return fallback;
+  int value = 0;
+  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return fallback;
+  return value;
+}
+
+TIndexRecord ParseIndexRecord(std::string_view fileText) {
+  TIndexRecord record;
+  size_t next = 0;
+  std::string_view line = FirstLine(fileText, next);
+  size_t start = 0;
+  for (int i = 0; i < IndexFieldCount && start <= line.size(); ++i) {
+    size_t tab = line.find('\t', start);
+    size_t end = tab == std::string_view::npos ? line.size() : tab;
+    record.Fields[static_cast<size_t>(i)] = std::string(line.substr(start, end - start));
+    start = end + 1;
+  }
+  ForEachLine(fileText.substr(next), [&](std::string_view further) { record.FurtherLines.emplace_back(further); });
+  return record;
+}
+
+TIndexRecord ReadIndexRecord(const std::string& fileName) {
+  return ParseIndexRecord(platform::ReadWholeFile(fileName));
+}
+
+int ParseIndexFlags(std::string_view fileText, int fallback) {
+  size_t next = 0;
+  std::string_view line = FirstLine(fileText, next);
+  size_t tab = line.find('\t');
+  if (tab == std::string_view::npos) return fallback;
+  std::string_view rest = line.substr(tab + 1);
+  return StrToIntDef(rest.substr(0, rest.find('\t')), fallback);
+}
+
+int ReadIndexFlags(const std::string& fileName, int fallback) {
+  return ParseIndexFlags(platform::ReadWholeFile(fileName), fallback);
+}
+
+std::string RewrittenRecordLine(const TIndexFields& fields) {
+  std::string line;
+  for (int i = 0; i < IndexFieldCount; ++i) {
+    if (i > 0) line += '\t';
+    line += fields[static_cast<size_t>(i)];
+  }
+  return line;
+}
+
+std::string RewrittenIndexText(const TIndexRecord& record) {
+  std::string text = RewrittenRecordLine(record.Fields);
+  text += CrLf;
+  for (const std::string& line : record.FurtherLines) {
+    text += line;
+    text += CrLf;
+  }
+  return text;
+}
+
+// Writing only what changed keeps the host browser's time stamps and spares
+// the disk on runs where most counts stay the same.
+static bool ReplaceIfChanged(const std::string& fileName, std::string_view oldText, std::string_view newText) {
+  if (oldText == newText) return false;
+  platform::ReplaceFileAtomically(fileName, newText);
+  return true;
+}
+
+bool WriteIndexRecord(const std::string& fileName, const TIndexRecord& record) {
+  std::string oldText = platform::FileExists(fileName) ? platform::ReadWholeFile(fileName) : std::string();
+  return ReplaceIfChanged(fileName, oldText, RewrittenIndexText(record));
+}
+
+std::string ReportFormRecord(const TIndexFields& fields) {
+  std::string line;
+  for (const std::string& field : fields) {
+    line += field;
+    line += '\t';
+  }
+  return line;
+}
+
+void WriteReportIndex(const std::string& fileName, const TIndexFields& fields) {
+  platform::ReplaceFileAtomically(fileName, ReportFormRecord(fields));
+}
+
+std::string FallenMarkedText(std::string_view fileText) {
+  size_t next = 0;
+  std::string_view line = FirstLine(fileText, next);
+  // Fields 0 and 1 are taken from the first line only, so a short or broken
+  // record never pulls text of later lines into it.
+  size_t tab0 = line.find('\t');
+  std::string_view field0 = line.substr(0, tab0);
+  std::string_view field1, rest;
+  if (tab0 != std::string_view::npos) {
+    std::string_view tail = line.substr(tab0 + 1);
+    size_t tab1 = tail.find('\t');
+    field1 = tail.substr(0, tab1);
+    if (tab1 != std::string_view::npos) rest = tail.substr(tab1 + 1);
+  }
+  int flags = StrToIntDef(field1, 32) | FallenFlag;
+  std::string text(field0);
+  text += '\t';
+  text += std::to_string(flags);
+  text += '\t';
+  text += rest;
+  text += CrLf;
+  return text;
+}
+
+bool MarkIndexFallen(const std::string& fileName) {
+  std::string oldText = platform::ReadWholeFile(fileName);
+  return ReplaceIfChanged(fileName, oldText, FallenMarkedText(oldText));
+}
+
+bool IndexItemOf(std::string_view fileText, int n, std::string& item) {
+  if (n < 0) return false;
+  // A TAB counts as a line end of its own; CR LF, CR and LF as usual, and a
+  // text that ends with a line end has no empty line after it.
+  int index = 0;
+  size_t start = 0;
+  size_t i = 0;
+  while (i < fileText.size()) {
+    char c = fileText[i];
+    if (c != '\t' && c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    if (index == n) {
+      item.assign(fileText.substr(start, i - start));
+      return true;
+    }
+    ++index;
+    i += (c == '\r' && i + 1 < fileText.size() && fileText[i + 1] == '\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < fileText.size() && index == n) {
+    item.assign(fileText.substr(start));
+    return true;
+  }
+  return false;
+}
+
+std::string ReadIndexItem(const std::string& fileName, int n) {
+  std::string item;
+  IndexItemOf(platform::ReadWholeFile(fileName), n, item);
+  return item;
+}
+
+// --- thread log lines ------------------------------------------------------------
+
+std::string TimeStamp(const platform::SystemTime& local) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%04u/%02u/%02u %02u:%02u:%02u", unsigned{local.Year}, unsigned{local.Month},
+                unsigned{local.Day}, unsigned{local.Hour}, unsigned{local.Minute}, unsigned{local.Second});
+  return buffer;
+}
+
+std::string EscapeCommas(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + 16);
+  for (char c : text) {
+    if (c == ',')
+      result += EscapedComma;
+    else
+      result += c;
+  }
+  return result;
+}
+
+std::string MakeLink(std::string_view url) {
+  std::string link = "<a href=\"";
+  link += url;
+  link += "\" target=\"_blank\">";
+  link += url;
+  link += "</a>";
+  return link;
+}
+
+std::string ThreadUrlOfPath(std::string_view threadPath) {
+  std::string path = DecodeCacheName(ChangeFileExt(threadPath, ""));
+  std::string slashed;
+  slashed.reserve(path.size());
+  size_t from = 0;
+  for (;;) {
+    size_t backslash = SjisFind(path, '\\', from);
+    slashed.append(path, from, backslash == std::string::npos ? std::string::npos : backslash - from);
+    if (backslash == std::string::npos) break;
+    slashed += '/';
+    from = backslash + 1;
+  }
+  size_t last = slashed.rfind('/');
+  size_t secondLast = (last == std::string::npos || last == 0) ? std::string::npos : slashed.rfind('/', last - 1);
+  size_t split = secondLast == std::string::npos ? 0 : secondLast + 1;
+  return "http://" + slashed.substr(0, split) + "test/read.cgi/" + slashed.substr(split) + "/";
+}
+
+namespace {
+
+// host/ and board of a cache file name.
+void SplitCacheName(std::string_view cacheFileName, std::string& hostPath, std::string& board) {
+  std::string name = DecodeCacheName(ChangeFileExt(cacheFileName, ""));
+  size_t slash = name.rfind('/');
+  size_t split = slash == std::string::npos ? 0 : slash + 1;
+  hostPath = name.substr(0, split);
+  board = name.substr(split);
+}
+
+}  // namespace
+
+std::string ThreadUrlPrefixOfCacheName(std::string_view cacheFileName) {
+  std::string hostPath, board;
+  SplitCacheName(cacheFileName, hostPath, board);
+  return "http://" + hostPath + "test/read.cgi/" + board + "/";
+}
+
+std::string BoardUrlOfCacheName(std::string_view cacheFileName) {
+  std::string hostPath, board;
+  SplitCacheName(cacheFileName, hostPath, board);
+  return "http://" + hostPath + board + "/";
+}
+
+// --- snapshot files ------------------------------------------------------------------
+
+std::string SnapshotFileName(std::string_view cacheFileName) { return ChangeFileExt(cacheFileName, ".lst"); }
+
+std::string_view SubjectLineKey(std::string_view line) {
+  size_t mark = line.find("<>");
+  return mark == std::string_view::npos ? std::string_view() : line.substr(0, mark);
+}
+
+std::string SnapshotText(std::string_view cacheText) {
+  std::string text;
+  text.reserve(cacheText.size() / 2);
+  ForEachLine(cacheText, [&](std::string_view line) {
+    text += SubjectLineKey(line);
+    text += CrLf;
+  });
+  return text;
+}
+
+void WriteSnapshotFile(const std::string& cacheFileName) {
+  platform::ReplaceFileAtomically(SnapshotFileName(cacheFileName),
+                                  SnapshotText(platform::ReadWholeFile(cacheFileName)));
+}
+
+}  // namespace vek

@@ -1,0 +1,20 @@
+// Step 7 of a check run: appends one response to the new-thread report board
+// (localhost\vek\1000000000) listing the threads that appeared in the subject
+// cache since the last snapshot, grouped by board, then takes a new snapshot.
+#pragma once
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace vek {
+
+class TVekMainForm;
+
+void WriteNewReport(TVekMainForm& form);
+
+// A user template with "%s" conversions filled in order ("%%" gives "%").
+// False, with result untouched, when the template asks for more arguments than
+// given or holds any other conversion.
+bool FormatTemplate(std::string_view pattern, std::initializer_list<std::string_view> args, std::string& result);
+
+}  // namespace vek

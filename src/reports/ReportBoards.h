@@ -1,0 +1,30 @@
+// The report boards' fixed content, the new-thread report reset and the
+// snapshot rebuild of the subject cache.
+#pragma once
+#include <string>
+
+#include "reports/HostLog.h"
+
+namespace vek {
+
+class TVekMainForm;
+
+// Recreates the new-thread report as a thread of one response and takes a
+// fresh snapshot of every cached board. Does nothing when the log directory
+// is missing.
+void InitNewReport(TVekMainForm& form);
+
+// Rewrites the snapshot file of every subject cache file in sbjPath.
+void RebuildSnapshots(const std::string& sbjPath);
+
+// Paths relative to the log directory, as the new-arrival list names them.
+inline constexpr const char* NewReportRelativeIdx = "localhost\\vek\\1000000000.idx";
+inline constexpr const char* DeadReportRelativeIdx = "localhost\\vek\\1030000000.idx";
+
+// First line of a report's .dat (no line end) and its index fields when created.
+std::string NewReportFirstLine(const std::string& timeStamp);
+std::string DeadReportFirstLine(const std::string& timeStamp);
+TIndexFields NewReportIndexFields(const std::string& timeStamp);
+TIndexFields DeadReportIndexFields(const std::string& timeStamp);
+
+}  // namespace vek

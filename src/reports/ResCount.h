@@ -1,0 +1,34 @@
+// Step 5 of a check run: writes each watched thread's response count from its
+// board's subject cache into its index file, collects the threads with news
+// (UpdateList) and the threads that fell from their boards (DeadList).
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reports/HostLog.h"
+#include "support/StringList.h"
+
+namespace vek {
+
+class TVekMainForm;
+
+// Appends to updateList and deadList, in datList order.
+void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList& updateList, TStringList& deadList);
+
+// Name of the subject cache file (without directory) that holds the board of a
+// thread path; primarySuffixes decide whether the board comes from the path or
+// from items 4 and 5 of its index file under logPath. Empty when no safe name
+// can be formed (an unsafe path, an index file without host and board).
+std::string CacheFileNameOfThread(std::string_view threadPath, const std::string& logPath,
+                                  const std::vector<std::string>& primarySuffixes);
+
+// The server's response count of a subject line: the number between the last
+// "(" and the final ")", or -1.
+int CountOfSubjectLine(std::string_view line);
+
+// The record with the new server count written into fields 7 to 9; true when
+// the thread then has news.
+bool ApplyServerCount(TIndexFields& fields, int count);
+
+}  // namespace vek
