@@ -1,0 +1,61 @@
+// Boolean text, seconds of a system time, and the settings-file time stamp
+// and lock. None of these raise: a file that cannot be opened keeps its times.
+#include "support/funcs.h"
+
+#include "platform/Files.h"
+
+namespace vek {
+
+std::string BoolToText(bool value) { return value ? "True" : "False"; }
+
+// Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
+static int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+// Whole seconds since 1970-01-01 00:00:00 of a UTC time, milliseconds dropped.
+int64_t SystemTimeToSeconds(const SystemTime& time) {
+  const int64_t days = DaysFromCivil(time.Year, time.Month, time.Day);
+  return days * 86400 + int64_t{time.Hour} * 3600 + int64_t{time.Minute} * 60 + time.Second;
+}
+
+void TouchFile(const std::string& path) {
+  const FileHandle handle = platform::OpenNoShare(path);
+  if (handle == 0) return;
+  platform::SetHandleWriteTime(handle, platform::UtcNow());
+  platform::CloseHandle(handle);
+}
+
+void OpenFileLock(const std::string& path, FileHandle& handle) {
+  if (handle != 0) return;
+  handle = platform::OpenNoShare(path);
+}
+
+void CloseFileLock(FileHandle& handle) {
+  if (handle == 0) return;
+  platform::CloseHandle(handle);
+  handle = 0;
+}
+
+void SetFileWriteTime(const std::string& path, const SystemTime& time) {
+  platform::SetReadOnly(path, false);
+  const FileHandle handle = platform::OpenNoShare(path);
+  if (handle == 0) return;
+  platform::SetHandleWriteTime(handle, time);
+  platform::CloseHandle(handle);
+}
+
+// A failed read gives the zero time (year 0), which no caller can mistake for
+// a recent run.
+SystemTime GetFileWriteTime(const std::string& path) {
+  SystemTime time;
+  if (!platform::GetWriteTimeByPath(path, time)) return SystemTime{};
+  return time;
+}
+
+}  // namespace vek
