@@ -4,6 +4,7 @@
 // vek::FileError; queries answer false instead.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,5 +40,10 @@ bool SetReadOnly(const std::string& path, bool readOnly);
 
 // The directory of the running executable, with a trailing separator.
 std::string ExecutableDirectory();
+
+// Tests only: called by ReplaceFileAtomically after the new bytes are flushed
+// and just before the rename; an exception from it stands for a write that
+// is interrupted there. An empty function removes the hook.
+void SetReplaceInterruptHookForTests(std::function<void()> hook);
 
 }  // namespace vek::platform

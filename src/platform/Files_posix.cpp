@@ -1,0 +1,226 @@
+// Files and directories on POSIX: core paths converted to UTF-8, whole-file
+// reads and atomic replacement by rename.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+
+#include "platform/Files.h"
+#include "platform/PosixSystem.h"
+#include "platform/Sjis.h"
+#include "support/FileError.h"
+
+namespace vek::platform {
+
+using posix::SystemPath;
+using posix::TFd;
+using posix::ThrowErrno;
+
+namespace {
+
+std::mutex hookMutex;
+std::function<void()> replaceInterruptHook;
+
+const char* const LockedReason = "the file is locked by another process";
+
+// Windows refuses to open a file that another handle holds without sharing;
+// POSIX only knows advisory locks, so this layer checks the lock that
+// OpenNoShare takes. A program that ignores locks is not stopped.
+bool IsLockedElsewhere(int fd) {
+  if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return false;
+  return errno == EWOULDBLOCK;
+}
+
+void WriteAllOrThrow(int fd, std::string_view bytes, const std::string& path) {
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("write", path, errno);
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+}
+
+std::string TemporaryNameBeside(const std::string& systemPath) {
+  static std::atomic<unsigned> counter{0};
+  size_t slash = systemPath.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : systemPath.substr(0, slash + 1);
+  return dir + ".vek-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+// True when the suffix starts on a character of name, not on a trail byte.
+bool EndsWithNoCase(const std::string& name, const std::string& suffix) {
+  if (name.size() < suffix.size()) return false;
+  size_t start = name.size() - suffix.size();
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    unsigned char a = static_cast<unsigned char>(name[start + i]);
+    unsigned char b = static_cast<unsigned char>(suffix[i]);
+    if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b))) return false;
+  }
+  size_t pos = 0;
+  while (pos < start) pos += IsSjisLeadByte(static_cast<unsigned char>(name[pos])) ? 2 : 1;
+  return pos == start;
+}
+
+bool StatPath(const std::string& path, struct stat& st) { return ::stat(SystemPath(path).c_str(), &st) == 0; }
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+  TFd fd(::open(SystemPath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.Valid()) ThrowErrno("open", path, errno);
+  if (IsLockedElsewhere(fd.Get())) throw FileError("open", path, LockedReason);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) ThrowErrno("stat", path, errno);
+  if (S_ISDIR(st.st_mode)) ThrowErrno("open", path, EISDIR);
+  std::string bytes;
+  bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
+  size_t used = 0;
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() + 65536);
+    ssize_t n = ::read(fd.Get(), bytes.data() + used, bytes.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("read", path, errno);
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  bytes.resize(used);
+  return bytes;
+}
+
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string target = SystemPath(path);
+  struct stat st {};
+  bool exists = ::stat(target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) ThrowErrno("create", path, EISDIR);
+  if (exists) {
+    TFd old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (old.Valid() && IsLockedElsewhere(old.Get())) throw FileError("create", path, LockedReason);
+  }
+  // The new file keeps the old one's permissions, made writable: a
+  // read-only target is replaced as if its attribute had been cleared.
+  mode_t mode = exists ? ((st.st_mode & 07777) | S_IWUSR) : 0666;
+  std::string temp = TemporaryNameBeside(target);
+  TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+  if (!fd.Valid()) ThrowErrno("create", path, errno);
+  try {
+    if (exists) ::fchmod(fd.Get(), mode);
+    WriteAllOrThrow(fd.Get(), bytes, path);
+    if (::fsync(fd.Get()) != 0) ThrowErrno("flush", path, errno);
+    if (::close(fd.Release()) != 0) ThrowErrno("close", path, errno);
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(hookMutex);
+      hook = replaceInterruptHook;
+    }
+    if (hook) hook();
+    if (::rename(temp.c_str(), target.c_str()) != 0) ThrowErrno("rename", path, errno);
+  } catch (...) {
+    fd.Reset();
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> ListFilesBySuffix(const std::string& dir, const std::string& suffix) {
+  std::vector<std::string> names;
+  std::string systemDir = SystemPath(dir);
+  if (systemDir.empty()) systemDir = ".";
+  DIR* d = ::opendir(systemDir.c_str());
+  if (!d) return names;
+  if (systemDir.back() != '/') systemDir += '/';
+  while (dirent* e = ::readdir(d)) {
+    bool isFile = e->d_type == DT_REG;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      struct stat st {};
+      isFile = ::stat((systemDir + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    if (!isFile) continue;
+    std::string name = posix::CoreName(e->d_name);
+    if (EndsWithNoCase(name, suffix)) names.push_back(std::move(name));
+  }
+  ::closedir(d);
+  return names;
+}
+
+bool CreateDirectories(const std::string& path) {
+  std::string systemPath = SystemPath(path);
+  if (systemPath.empty()) return false;
+  for (size_t pos = systemPath.find('/', 1); pos != std::string::npos; pos = systemPath.find('/', pos + 1))
+    ::mkdir(systemPath.substr(0, pos).c_str(), 0777);
+  ::mkdir(systemPath.c_str(), 0777);
+  return DirectoryExists(path);
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  std::string source = SystemPath(from), target = SystemPath(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the no-replace flag: check, then rename.
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0) return false;
+  return ::rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  // Windows refuses to delete a read-only file; so does this layer.
+  struct stat st {};
+  if (!StatPath(path, st) || S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) return false;
+  return ::unlink(SystemPath(path).c_str()) == 0;
+}
+
+bool IsReadOnly(const std::string& path) {
+  struct stat st {};
+  return StatPath(path, st) && !(st.st_mode & S_IWUSR);
+}
+
+bool SetReadOnly(const std::string& path, bool readOnly) {
+  struct stat st {};
+  if (!StatPath(path, st)) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = readOnly ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
+  return ::chmod(SystemPath(path).c_str(), mode) == 0;
+}
+
+std::string ExecutableDirectory() {
+  std::string buffer(PATH_MAX, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0) return std::string();
+  buffer.resize(static_cast<size_t>(n));
+  buffer.erase(buffer.rfind('/') + 1);
+  std::string dir = posix::CoreName(buffer);
+  for (char& c : dir)
+    if (c == '/') c = '\\';
+  return dir;
+}
+
+void SetReplaceInterruptHookForTests(std::function<void()> hook) {
+  std::lock_guard lock(hookMutex);
+  replaceInterruptHook = std::move(hook);
+}
+
+}  // namespace vek::platform
