@@ -1,0 +1,161 @@
+// One board's fetch and the small helpers around it: the URL and host part of
+// a board line, the skip test and the busiest-host count.
+#include "fetch/SubjectFetch.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "fetch/OldHttpGet.h"
+#include "platform/Clock.h"
+#include "support/BuffStr.h"
+#include "support/SjisText.h"
+#include "support/funcs.h"
+
+namespace vek {
+
+namespace {
+
+constexpr const char* UserAgent = "Monazilla/1.00 (VEK/3.14.0)";
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+void EraseFirst(std::string& text, std::string_view part) {
+  size_t at = text.find(part);
+  if (at != std::string::npos) text.erase(at, part.size());
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  if (text.find(from) == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  for (size_t at; (at = text.find(from, pos)) != std::string::npos; pos = at + from.size()) {
+    out.append(text, pos, at - pos);
+    out.append(to);
+  }
+  out.append(text, pos, std::string::npos);
+  text.swap(out);
+}
+
+// Every line end becomes CR LF, a last line without one gets it, and the
+// text ends at a NUL byte.
+std::string NormaliseLineEnds(const std::string& body) {
+  TStringReader reader(body);
+  TStringWriter writer(static_cast<int32_t>(std::min<size_t>(body.size() + body.size() / 16 + 16, INT32_MAX / 2)));
+  while (!reader.Eof()) writer.WriteLine(reader.ReadLineView());
+  return writer.GetText();
+}
+
+// The rental service's old www host sends "id_x<>title<>count"; the key is the
+// digits before "_" with a "1" appended and a leading "1" dropped.
+std::string ReformatOldHost(std::string text) {
+  ReplaceAll(text, "<>", "\t");
+  TStringReader reader(std::move(text));
+  TStringWriter writer(static_cast<int32_t>(std::min<size_t>(reader.Text().size() + 16, INT32_MAX / 2)));
+  while (!reader.Eof()) {
+    TStringReader line(reader.ReadLine());
+    // A blank line has no identifier to build a key from: it is left out.
+    if (line.Text().empty()) continue;
+    bool end = false;
+    std::string f1 = line.ReadField(end);
+    std::string f2 = end ? std::string() : line.ReadField(end);
+    std::string f3 = end ? std::string() : line.ReadField(end);
+    size_t underscore = f1.find('_');
+    std::string key = underscore == std::string::npos ? std::string() : f1.substr(0, underscore);
+    if (!f1.empty() && f1[0] == '1' && !key.empty()) key.erase(0, 1);
+    writer.WriteLine(key + "1.dat<>" + f2 + " (" + f3 + ")");
+  }
+  return writer.GetText();
+}
+
+}  // namespace
+
+std::string EntryUrl(std::string_view subjectListLine) {
+  size_t eq = subjectListLine.find('=');
+  return std::string(subjectListLine.substr(0, eq));
+}
+
+bool ContainsAnyOf(std::string_view text, const TStringList& list) {
+  for (const std::string& line : list.Items)
+    if (!line.empty() && Contains(text, line)) return true;
+  return false;
+}
+
+std::string ServerPart(std::string_view lineOrUrl) {
+  std::string s(lineOrUrl);
+  EraseFirst(s, "http://");
+  EraseFirst(s, "/subject.txt");
+  size_t slash = s.rfind('/');
+  return slash == std::string::npos ? std::string() : s.substr(0, slash);
+}
+
+int MaxBoardsPerHost(TStringList& subjectList, const TStringList& banList) {
+  subjectList.Sort();
+  std::string current;
+  int run = 0, max = 0;
+  for (const std::string& line : subjectList.Items) {
+    std::string host = ServerPart(line);
+    if (host != current) {
+      max = std::max(max, run);
+      current = std::move(host);
+      run = 0;
+    }
+    if (!ContainsAnyOf(current, banList)) ++run;
+  }
+  return std::max(max, run);
+}
+
+std::string SubjectCacheName(std::string_view url) {
+  std::string name(url);
+  EraseFirst(name, "http://");
+  EraseFirst(name, "/subject.txt");
+  ReplaceAll(name, "/", "%2F");
+  ReplaceAll(name, ":", "%3A");
+  // The name is one file inside the subject directory: nothing that the
+  // platform could read as a separator, a parent or a truncation may pass.
+  if (name.empty() || SjisFind(name, '\\') != std::string::npos || Contains(name, "..")) return {};
+  for (unsigned char c : name)
+    if (c < 0x20 || c == 0x7F) return {};
+  return name;
+}
+
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
+                  const std::function<void()>& pump, const std::string& url) {
+  std::string cacheName = SubjectCacheName(url);
+  if (cacheName.empty()) return false;
+
+  getter.Start(url, UserAgent, settings.Proxy);
+  const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
+  while (!getter.Idle()) {
+    if (pump) pump();
+    if (getter.WaitIdle(10)) break;
+    // Unsigned difference: a tick counter wrap between the two readings does no harm.
+    uint32_t quiet = platform::TickCount() - getter.LastActivity();
+    if (static_cast<int64_t>(quiet) > limit) getter.Abort();
+  }
+
+  std::string text = NormaliseLineEnds(getter.ResponseStream());
+  if (text.empty()) return false;
+
+  if (settings.ExternalCheck) {
+    bool rental = false;
+    for (const std::string& domain : settings.RentalDomains)
+      if (!domain.empty() && Contains(url, domain)) rental = true;
+    if (rental) text = JisToSjis(EucToJis(text));
+    if (!settings.RentalOldHost.empty() && Contains(url, settings.RentalOldHost))
+      text = ReformatOldHost(std::move(text));
+    ReplaceAll(text, ".cgi,", ".dat<>");
+    ReplaceAll(text, ".dat,", ".dat<>");
+  }
+
+  TStringList lines;
+  lines.SetText(text);
+  if (lines.Count() == 0 || !Contains(lines[0], "<>")) return false;
+  lines.Sort();
+  lines.SaveToFile(settings.SbjPath + cacheName + ".txt");
+  return true;
+}
+
+}  // namespace vek
