@@ -4,6 +4,7 @@
 // TEnv, both handed in by the front-end.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,17 @@ class TVekMainForm {
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
+  // --- window placement ("Window" section) ---
+  int WindowTop = 111;
+  int WindowLeft = 230;
+  int WindowWidth = 688;
+  int WindowHeight = 453;
+  bool WindowMaximized = false;
+
+  // --- command-line switches seen by FormCreate ---
+  bool AutoStartSwitch = false;
+  bool AutoInitSwitch = false;
+
   // --- run state kept between runs ---
   uint32_t LastCheckTick = 0;
   uint32_t CheckInterval = 0;
@@ -98,6 +110,17 @@ class TVekMainForm {
   void AppendToLogLine(const std::string& text);
   std::string ElapsedText(uint32_t startTick) const;
 
+  // How the last call of RunUpdateCheck ended, for front-ends that report it
+  // (the console command's exit status).
+  enum class TRunOutcome { None, Refused, Completed, Failed };
+  TRunOutcome LastRunOutcome = TRunOutcome::None;
+  std::string LastRunError;
+
+  // Closing and starting the host browser belong to the host-control commands;
+  // the run calls them through these when they are set.
+  std::function<void()> FinDorMenuClick;
+  std::function<void()> RunDorMenuClick;
+
   // --- commands ---
   void RunUpdateCheck();
   void UpdateCheckMenuClick();
@@ -106,30 +129,42 @@ class TVekMainForm {
   void SetRunControlsEnabled(bool enabled);
   void InitNewReportMenuClick();
   void WMStartCheck();
+  void CheckMenuClick(TMenuItem& item);
+  void IgnoreIdxMenuClick();
+  void QuitMenuClick();
 
   // --- components ---
   TMenuItem FileMenu{"FileMenu", "ファイル(&F)"};
-  TMenuItem ExecuteMenu{"ExecuteMenu", "実行(&E)"};
-  TMenuItem ConfigAMenu{"ConfigAMenu", "設定A(&A)"};
-  TMenuItem ConfigBMenu{"ConfigBMenu", "設定B(&B)"};
-  TMenuItem ConfigCMenu{"ConfigCMenu", "設定C(&C)"};
+  TMenuItem ExecuteMenu{"ExecuteMenu", "実行(&R)"};
+  TMenuItem ConfigAMenu{"ConfigAMenu", "設定A(&1)"};
+  TMenuItem ConfigBMenu{"ConfigBMenu", "設定B(&2)"};
+  TMenuItem ConfigCMenu{"ConfigCMenu", "設定C(&3)"};
+  TMenuItem QuitMenu{"QuitMenu", "VEK の終了(&X)"};
   TMenuItem UpdateCheckMenu{"UpdateCheckMenu", "更新チェック(&U)"};
-  TMenuItem InitNewReportMenu{"InitNewReportMenu", "新着スレ報告の初期化"};
-  TMenuItem IgnoreIdxMenu{"IgnoreIdxMenu", "除外idx"};
+  TMenuItem InitNewReportMenu{"InitNewReportMenu", "新規スレ報告の初期化"};
+  TMenuItem RunDorMenu{"RunDorMenu", "Dorvellaの起動"};
+  TMenuItem FinDorMenu{"FinDorMenu", "Dorvellaの終了"};
+  TMenuItem BackupMenu{"BackupMenu", "ログのバックアップ(&B)"};
+  TMenuItem DirectoryMenu{"DirectoryMenu", "ディレクトリ..."};
+  TMenuItem SoundNameMenu{"SoundNameMenu", "完了通知音..."};
+  TMenuItem NewIdxMenu{"NewIdxMenu", "新着倉庫..."};
+  TMenuItem IconMenu{"IconMenu", "アイコン..."};
+  TMenuItem ProxyMenu{"ProxyMenu", "プロクシー..."};
+  TMenuItem IgnoreIdxMenu{"IgnoreIdxMenu", "除外指定"};
   TMenuItem MinStartMenu{"MinStartMenu", "最小化起動"};
-  TMenuItem AutoStartMenu{"AutoStartMenu", "起動時自動チェック"};
+  TMenuItem AutoStartMenu{"AutoStartMenu", "起動時自動開始"};
   TMenuItem AutoShutDownMenu{"AutoShutDownMenu", "完了時自動終了"};
   TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外", true};
   TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知", true};
   TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック", true};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
-  TMenuItem AutoInitMenu{"AutoInitMenu", "起動時新着スレ報告初期化"};
+  TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
   TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する", true};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
-  TButton IgnoreIdxButton{"IgnoreIdxButton", "除外idx"};
-  TButton InitNewReportButton{"InitNewReportButton", "新着初期化"};
+  TButton IgnoreIdxButton{"IgnoreIdxButton", "除外指定"};
+  TButton InitNewReportButton{"InitNewReportButton", "初期化"};
   TComboBox IdxComboBox{"IdxComboBox"};
   TCheckListBox IgnoreIdxCheckListBox{"IgnoreIdxCheckListBox"};
   TMemo LogMemo{"LogMemo"};
@@ -140,6 +175,8 @@ class TVekMainForm {
   platform::TEnv& Env;
 
  private:
+  void WriteSettings();
+  void SetComponentEnabled(TComponent& component, bool enabled);
   std::string AppPath_;
   std::string DorPath_;
 };

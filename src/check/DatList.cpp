@@ -1,0 +1,90 @@
+// Building the Dat list from the host directory's thread list files.
+#include "check/DatList.h"
+
+#include "platform/Collate.h"
+#include "platform/Files.h"
+#include "reports/HostLog.h"
+#include "shell/VekMainForm.h"
+#include "support/SjisText.h"
+
+namespace vek {
+
+namespace {
+
+// Removes the first name equal to the given one, ignoring case.
+void RemoveFirstNamed(std::vector<std::string>& names, const std::string& name) {
+  for (auto it = names.begin(); it != names.end(); ++it) {
+    if (platform::CompareTextNoCase(*it, name) == 0) {
+      names.erase(it);
+      return;
+    }
+  }
+}
+
+std::vector<std::string> ChooseIdxFiles(TVekMainForm& form, bool firstGeneration) {
+  std::vector<std::string> idxList;
+  const auto& combo = form.IdxComboBox;
+  if (firstGeneration && combo.ItemIndex > 0 && combo.ItemIndex < static_cast<int>(combo.Items.size())) {
+    idxList.push_back(combo.Items[static_cast<size_t>(combo.ItemIndex)]);
+  } else {
+    ListIdxFiles(form, idxList, firstGeneration);
+  }
+  return idxList;
+}
+
+}  // namespace
+
+bool IsPrimaryNetwork(const TVekMainForm& form, const std::string& entry) {
+  for (const std::string& suffix : form.PrimarySuffixList()) {
+    if (SjisFindText(entry, suffix) != std::string::npos) return true;
+  }
+  return false;
+}
+
+void ListIdxFiles(TVekMainForm& form, std::vector<std::string>& target, bool leaveOutIgnored) {
+  const std::vector<std::string> found = platform::ListFilesBySuffix(form.DorPath(), ".idx");
+  if (found.empty()) return;
+  // A plain substring test on the joined text: a name that is part of a
+  // longer ticked name counts as ticked too.
+  const std::string ignored = form.IgnoreIdxList();
+  for (const std::string& name : found) {
+    if (leaveOutIgnored && ignored.find(name) != std::string::npos) continue;
+    target.push_back(name);
+  }
+  RemoveFirstNamed(target, "favboard.idx");
+  RemoveFirstNamed(target, form.NewIdxName);
+}
+
+bool IsCheckedNetwork(TVekMainForm& form, const std::string& entry) {
+  return form.ExternalCheck() || IsPrimaryNetwork(form, entry);
+}
+
+bool IsOpenThread(TVekMainForm& form, const std::string& entry) {
+  if (!IsSafeRelativePath(entry)) return false;
+  const std::string path = form.LogPath() + entry;
+  if (!platform::FileExists(path)) return false;
+  // A flags field that is not a number counts as fallen.
+  return (ReadIndexFlags(path, FallenFlag) & FallenFlag) == 0;
+}
+
+void GenerateDatList(TVekMainForm& form, TStringList& datList, bool firstGeneration) {
+  datList.Sorted = true;
+  form.AddLogLine("  Generate Idx List ... ");
+  const std::vector<std::string> idxList = ChooseIdxFiles(form, firstGeneration);
+  form.AppendToLogLine("done");
+  for (const std::string& name : idxList) {
+    const std::string fileName = form.DorPath() + name;
+    form.AddLogLine("  Read: " + fileName);
+    for (const std::string& line : ReadThreadListFile(fileName)) {
+      form.View.ProcessMessages();
+      if (line.empty() || !IsCheckedNetwork(form, line)) continue;
+      if (!IsSafeRelativePath(line)) {
+        form.AddLogLine("  Refused thread path outside the log directory: " + line);
+        continue;
+      }
+      if (IsOpenThread(form, line)) datList.Add(line);
+    }
+  }
+}
+
+}  // namespace vek
