@@ -356,8 +356,13 @@ std::string SnapshotText(std::string_view cacheText) {
 }
 
 void WriteSnapshotFile(const std::string& cacheFileName) {
-  platform::ReplaceFileAtomically(SnapshotFileName(cacheFileName),
-                                  SnapshotText(platform::ReadWholeFile(cacheFileName)));
+  WriteSnapshotText(SnapshotFileName(cacheFileName), SnapshotText(platform::ReadWholeFile(cacheFileName)));
+}
+
+bool WriteSnapshotText(const std::string& snapshotFileName, std::string_view text) {
+  if (platform::FileExists(snapshotFileName) && platform::ReadWholeFile(snapshotFileName) == text) return false;
+  platform::ReplaceFileAtomically(snapshotFileName, text);
+  return true;
 }
 
 }  // namespace vek

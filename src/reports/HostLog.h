@@ -124,8 +124,12 @@ std::string BoardUrlOfCacheName(std::string_view cacheFileName);
 std::string SnapshotFileName(std::string_view cacheFileName);
 // One line per cache line: its text before the first "<>", each with CR LF.
 std::string SnapshotText(std::string_view cacheText);
-// Reads the cache file and replaces its snapshot file. Throws FileError.
+// Reads the cache file and replaces its snapshot file (left alone when it
+// already holds those bytes). Throws FileError.
 void WriteSnapshotFile(const std::string& cacheFileName);
+// Replaces the snapshot file with the text unless it holds it already; true
+// when written.
+bool WriteSnapshotText(const std::string& snapshotFileName, std::string_view text);
 
 // The key of a subject line: the text before its first "<>" (all of an empty
 // text when there is none).

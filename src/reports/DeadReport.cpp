@@ -1,0 +1,50 @@
+// The dead-thread report: a board of two responses, the second listing every
+// thread that fell from its board in this run with its title and a link.
+#include "reports/DeadReport.h"
+
+#include "platform/Files.h"
+#include "reports/HostLog.h"
+#include "reports/ReportBoards.h"
+#include "shell/VekMainForm.h"
+
+namespace vek {
+
+namespace {
+
+// Item 3 of the index file, or the file's full path when it has no such item.
+// A file that vanished since the run began gets the path too: one missing
+// file must not cost the whole report.
+std::string TitleOfThread(const std::string& indexName, bool safe) {
+  std::string title;
+  if (safe && platform::FileExists(indexName) && IndexItemOf(platform::ReadWholeFile(indexName), TitleField, title))
+    return title;
+  return indexName;
+}
+
+}  // namespace
+
+std::string DeadReportBody(const std::string& logPath, const TStringList& deadList, const std::string& timeStamp) {
+  std::string line = "<b>VEK</b>,," + timeStamp + ",";
+  for (int i = 0; i < deadList.Count(); ++i) {
+    const std::string& path = deadList[i];
+    line += EscapeCommas(TitleOfThread(logPath + path, IsSafeRelativePath(path)));
+    line += "<BR>";
+    line += MakeLink(ThreadUrlOfPath(path));
+    line += (i + 1 < deadList.Count()) ? "<BR><BR>" : ",";
+  }
+  return line;
+}
+
+void WriteDeadReport(TVekMainForm& form, const TStringList& deadList) {
+  if (deadList.Count() == 0) return;
+  const std::string logPath = form.LogPath();
+  platform::CreateDirectories(logPath + "localhost\\vek");
+  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
+  std::string dat = DeadReportFirstLine(timeStamp);
+  dat += "\r\n";
+  dat += DeadReportBody(logPath, deadList, timeStamp);
+  platform::ReplaceFileAtomically(form.DeadReportDatName(), dat);
+  WriteReportIndex(form.DeadReportIdxName(), DeadReportIndexFields(timeStamp));
+}
+
+}  // namespace vek

@@ -1,0 +1,186 @@
+// The new-thread report: every cached board is compared with its snapshot,
+// the threads missing from the snapshot become one new response of the
+// report board, and a fresh snapshot is taken.
+#include "reports/NewReport.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "fetch/SubjectFetch.h"
+#include "platform/Collate.h"
+#include "platform/Files.h"
+#include "reports/HostLog.h"
+#include "reports/ReportBoards.h"
+#include "reports/TextLines.h"
+#include "shell/VekMainForm.h"
+#include "support/BuffStr.h"
+#include "support/StringList.h"
+
+namespace vek {
+
+namespace {
+
+constexpr std::string_view DefaultBoardExp = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
+constexpr std::string_view DefaultThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
+
+// The user's template when it can be formatted with its arguments, else the
+// default, said once in the log.
+std::string UsableTemplate(TVekMainForm& form, const std::string& pattern, std::string_view fallback,
+                           const char* settingName, int argumentCount) {
+  std::string probe;
+  bool usable = argumentCount == 1 ? FormatTemplate(pattern, {""}, probe) : FormatTemplate(pattern, {"", ""}, probe);
+  if (usable) return pattern;
+  form.AddLogLine(std::string("  ") + settingName + " cannot be used (only %s, at most " +
+                  std::to_string(argumentCount) + ", and %% are allowed); the default is used: " + pattern);
+  return std::string(fallback);
+}
+
+// The keys of a snapshot, ordered as the user's locale orders them, case ignored.
+class TKnownKeys {
+ public:
+  explicit TKnownKeys(std::string_view snapshotText) {
+    ForEachLine(snapshotText, [&](std::string_view line) { Keys.push_back(line); });
+    std::sort(Keys.begin(), Keys.end(),
+              [](std::string_view a, std::string_view b) { return platform::CompareTextNoCase(a, b) < 0; });
+  }
+  bool Contains(std::string_view key) const {
+    auto it = std::lower_bound(Keys.begin(), Keys.end(), key, [](std::string_view a, std::string_view b) {
+      return platform::CompareTextNoCase(a, b) < 0;
+    });
+    return it != Keys.end() && platform::CompareTextNoCase(*it, key) == 0;
+  }
+
+ private:
+  std::vector<std::string_view> Keys;
+};
+
+// What a board's pass learnt for the snapshot rebuild: the snapshot as it was
+// and as it must become, so unchanged ones are not written again.
+struct TSnapshotState {
+  std::string OldText;
+  std::string NewText;
+};
+
+struct TTemplates {
+  std::string BoardExp;
+  std::string ThreadExp;
+};
+
+// Appends the heading and entries of one board's new threads to the response
+// (nothing when it has none).
+void ReportBoard(TVekMainForm& form, const std::string& cacheFileName, const std::string& cacheText,
+                 const TKnownKeys& known, const TTemplates& templates, TStringWriter& response) {
+  const std::string prefix = ThreadUrlPrefixOfCacheName(cacheFileName);
+  TStringWriter board(static_cast<int32_t>(cacheText.size() / 16) + 256);
+  std::string entry;
+  ForEachLine(cacheText, [&](std::string_view line) {
+    form.View.ProcessMessages();
+    size_t mark = line.find("<>");
+    // A line without "<>" names no thread; it is never reported.
+    if (mark == std::string_view::npos) return;
+    if (known.Contains(line.substr(0, mark))) return;
+    std::string escaped = EscapeCommas(line);
+    size_t escapedMark = escaped.find("<>");
+    std::string key = escaped.substr(0, escapedMark);
+    std::string title = escaped.substr(escapedMark + 2);
+    std::string url = prefix + ChangeFileExt(key, "") + "/";
+    FormatTemplate(templates.ThreadExp, {title, MakeLink(url)}, entry);
+    board.Write(entry);
+  });
+  if (board.Count == 0) return;
+  std::string heading;
+  FormatTemplate(templates.BoardExp, {BoardUrlOfCacheName(cacheFileName)}, heading);
+  response.Write(heading);
+  response.Write(board.View());
+}
+
+// The report index keeps everything but its line counts and news mark.
+void UpdateReportIndex(const std::string& indexName, int lineCount) {
+  TIndexRecord record = ParseIndexRecord(platform::ReadWholeFile(indexName));
+  record.Fields[ServerCountField] = std::to_string(lineCount);
+  record.Fields[LocalCountField] = std::to_string(lineCount);
+  record.Fields[NewMarkField] = "1";
+  platform::ReplaceFileAtomically(indexName, RewrittenRecordLine(record.Fields) + "\r\n");
+}
+
+}  // namespace
+
+bool FormatTemplate(std::string_view pattern, std::initializer_list<std::string_view> args, std::string& result) {
+  std::string text;
+  text.reserve(pattern.size() + 64);
+  auto next = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%') {
+      text += pattern[i];
+      continue;
+    }
+    if (i + 1 >= pattern.size()) return false;
+    char conversion = pattern[++i];
+    if (conversion == '%') {
+      text += '%';
+    } else if (conversion == 's' && next != args.end()) {
+      text += *next++;
+    } else {
+      return false;
+    }
+  }
+  result = std::move(text);
+  return true;
+}
+
+void WriteNewReport(TVekMainForm& form) {
+  const std::string sbjPath = form.SbjPath();
+  const std::vector<std::string> cacheFiles = platform::ListFilesBySuffix(sbjPath, ".txt");
+  if (cacheFiles.empty()) return;
+
+  TStringList exclusions;
+  if (platform::FileExists(form.NonReportListName())) exclusions.LoadFromFile(form.NonReportListName());
+  const TTemplates templates{UsableTemplate(form, form.BoardExp, DefaultBoardExp, "BoardExp", 1),
+                             UsableTemplate(form, form.ThreadExp, DefaultThreadExp, "ThreadExp", 2)};
+  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
+  TStringWriter response;
+  response.Write("<b>VEK</b>,," + timeStamp + ",");
+
+  std::unordered_map<std::string, TSnapshotState> snapshots;
+  for (const std::string& name : cacheFiles) {
+    const std::string cacheFileName = sbjPath + name;
+    const std::string snapshotName = SnapshotFileName(cacheFileName);
+    if (!platform::FileExists(snapshotName)) continue;
+    if (ContainsAnyOf(cacheFileName, exclusions)) continue;
+    TSnapshotState& state = snapshots[name];
+    state.OldText = platform::ReadWholeFile(snapshotName);
+    const std::string cacheText = platform::ReadWholeFile(cacheFileName);
+    state.NewText = SnapshotText(cacheText);
+    ReportBoard(form, name, cacheText, TKnownKeys(state.OldText), templates, response);
+  }
+  response.Write(",");
+
+  // The reset starts the report anew when its index is gone, and also when its
+  // log is gone, so that index and log agree on the number of responses.
+  if (!platform::FileExists(form.NewReportIdxName()) || !platform::FileExists(form.NewReportDatName())) {
+    InitNewReport(form);
+    if (!platform::FileExists(form.NewReportIdxName())) {
+      // No log directory: nothing can be published, and the snapshot stays as
+      // it is so that these threads are reported once it can be.
+      form.AddLogLine("  New thread report skipped: no log directory " + form.LogPath());
+      return;
+    }
+  }
+
+  TStringList dat;
+  dat.LoadFromFile(form.NewReportDatName());
+  dat.Add(response.GetText());
+  UpdateReportIndex(form.NewReportIdxName(), dat.Count());
+  dat.SaveToFile(form.NewReportDatName());
+
+  for (const std::string& name : platform::ListFilesBySuffix(sbjPath, ".txt")) {
+    auto known = snapshots.find(name);
+    if (known == snapshots.end())
+      WriteSnapshotFile(sbjPath + name);
+    else if (known->second.NewText != known->second.OldText)
+      WriteSnapshotText(SnapshotFileName(sbjPath + name), known->second.NewText);
+  }
+}
+
+}  // namespace vek

@@ -1,0 +1,59 @@
+// The two report boards' fixed texts and index records, the new-thread report
+// reset and the snapshot rebuild.
+#include "reports/ReportBoards.h"
+
+#include "platform/Files.h"
+#include "shell/VekMainForm.h"
+
+namespace vek {
+
+namespace {
+
+constexpr const char* ReportName = "<b>VEK</b>";
+constexpr const char* NewReportBody = "物凄い勢いで新しく立ったスレッドを紹介するスレッド。";
+constexpr const char* NewReportTitle = "物凄い勢いで新しいスレを紹介するスレ";
+constexpr const char* DeadReportBody = "また～りとDAT落ちしたスレッドを紹介するスレッド。";
+constexpr const char* DeadReportTitle = "また～りとDAT落ちしたスレを紹介するスレ";
+
+std::string FirstLine(const std::string& timeStamp, const char* body, const char* title) {
+  return std::string(ReportName) + ",," + timeStamp + "," + body + "," + title;
+}
+
+TIndexFields IndexFields(const std::string& timeStamp, const char* title, const char* key, const char* lines) {
+  return TIndexFields{"3",  "32", "5", title, "localhost", "vek", key, lines, lines, "1", timeStamp,
+                      "",   "VEK", "0", "",   "",          "0",   "",  "",    "",    ""};
+}
+
+}  // namespace
+
+std::string NewReportFirstLine(const std::string& timeStamp) {
+  return FirstLine(timeStamp, NewReportBody, NewReportTitle);
+}
+
+std::string DeadReportFirstLine(const std::string& timeStamp) {
+  return FirstLine(timeStamp, DeadReportBody, DeadReportTitle);
+}
+
+TIndexFields NewReportIndexFields(const std::string& timeStamp) {
+  return IndexFields(timeStamp, NewReportTitle, "1000000000", "1");
+}
+
+TIndexFields DeadReportIndexFields(const std::string& timeStamp) {
+  return IndexFields(timeStamp, DeadReportTitle, "1030000000", "2");
+}
+
+void RebuildSnapshots(const std::string& sbjPath) {
+  for (const std::string& name : platform::ListFilesBySuffix(sbjPath, ".txt")) WriteSnapshotFile(sbjPath + name);
+}
+
+void InitNewReport(TVekMainForm& form) {
+  const std::string logPath = form.LogPath();
+  if (!platform::DirectoryExists(logPath)) return;
+  platform::CreateDirectories(logPath + "localhost\\vek");
+  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
+  platform::ReplaceFileAtomically(form.NewReportDatName(), NewReportFirstLine(timeStamp));
+  WriteReportIndex(form.NewReportIdxName(), NewReportIndexFields(timeStamp));
+  RebuildSnapshots(form.SbjPath());
+}
+
+}  // namespace vek
