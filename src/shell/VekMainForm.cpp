@@ -7,6 +7,7 @@
 #include "check/CheckRun.h"
 #include "platform/Clock.h"
 #include "platform/Collate.h"
+#include "reports/ReportBoards.h"
 #include "support/SjisText.h"
 #include "support/funcs.h"
 
@@ -174,8 +175,6 @@ void TVekMainForm::IgnoreIdxMenuClick() {
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }
 
-void TVekMainForm::InitNewReportMenuClick() {
-  // The report boards land with the reports subsystem.
-}
+void TVekMainForm::InitNewReportMenuClick() { InitNewReport(*this); }
 
 }  // namespace vek

@@ -1,0 +1,93 @@
+// The terminal view of the main window.
+#include "shell/console/ConsoleView.h"
+
+#include "platform/Console.h"
+#include "support/SjisText.h"
+
+namespace vek {
+
+TConsoleView::TConsoleView() : Progress(platform::StderrIsTerminal()) {}
+
+TConsoleView::~TConsoleView() { Flush(); }
+
+// A line may still grow (AppendToLogLine), so it is written once the next
+// line begins or the program ends.
+void TConsoleView::LogLineAdded(const std::string& line) {
+  Flush();
+  OpenLine = line;
+  HasOpenLine = true;
+}
+
+void TConsoleView::LogLineAppended(const std::string& text) {
+  OpenLine += text;
+  HasOpenLine = true;
+}
+
+void TConsoleView::Flush() {
+  if (!HasOpenLine) return;
+  ClearProgress();
+  platform::WriteStdout(OpenLine + "\n");
+  OpenLine.clear();
+  HasOpenLine = false;
+  if (Progress && !Title.empty() && Title != "VEK") ShowProgress();
+}
+
+void TConsoleView::SetApplicationTitle(const std::string& title) {
+  Title = title;
+  if (title == "VEK") StatusText.clear();
+  if (Progress) title == "VEK" ? ClearProgress() : ShowProgress();
+}
+
+void TConsoleView::SetStatusText(const std::string& text) {
+  StatusText = text;
+  if (Progress && Title != "VEK") ShowProgress();
+}
+
+void TConsoleView::ShowProgress() {
+  // Carriage return and erase-to-end keep the progress on one line.
+  platform::WriteStderr("\r" + Title + (StatusText.empty() ? "" : "  " + StatusText) + "\x1b[K");
+  ProgressShown = true;
+}
+
+void TConsoleView::ClearProgress() {
+  if (!ProgressShown) return;
+  platform::WriteStderr("\r\x1b[K");
+  ProgressShown = false;
+}
+
+void TConsoleView::ArmTimer(unsigned milliseconds) {
+  TimerArmed = true;
+  TimerInterval = milliseconds;
+}
+
+namespace {
+
+// The core writes "\" between path components; a POSIX terminal user expects "/".
+std::string DisplayPath(std::string path) {
+#ifndef _WIN32
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (IsSjisLeadByte(static_cast<unsigned char>(path[i]))) {
+      ++i;  // a trail byte may be 0x5C
+    } else if (path[i] == '\\') {
+      path[i] = '/';
+    }
+  }
+#endif
+  return path;
+}
+
+}  // namespace
+
+void TConsoleView::OpenDocument(const std::string& path) {
+  Flush();
+  ClearProgress();
+  platform::WriteStderr("vek: the boards that were skipped or failed are listed in " + DisplayPath(path) + "\n");
+}
+
+void TConsoleView::ShowMessage(const std::string& text) {
+  Flush();
+  ClearProgress();
+  platform::WriteStderr("vek: " + text + "\n");
+}
+
+}  // namespace vek
