@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <mutex>
@@ -58,20 +57,6 @@ std::string TemporaryNameBeside(const std::string& systemPath) {
   size_t slash = systemPath.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : systemPath.substr(0, slash + 1);
   return dir + ".vek-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-// True when the suffix starts on a character of name, not on a trail byte.
-bool EndsWithNoCase(const std::string& name, const std::string& suffix) {
-  if (name.size() < suffix.size()) return false;
-  size_t start = name.size() - suffix.size();
-  for (size_t i = 0; i < suffix.size(); ++i) {
-    unsigned char a = static_cast<unsigned char>(name[start + i]);
-    unsigned char b = static_cast<unsigned char>(suffix[i]);
-    if (a != b && !(a < 0x80 && b < 0x80 && std::tolower(a) == std::tolower(b))) return false;
-  }
-  size_t pos = 0;
-  while (pos < start) pos += IsSjisLeadByte(static_cast<unsigned char>(name[pos])) ? 2 : 1;
-  return pos == start;
 }
 
 bool StatPath(const std::string& path, struct stat& st) { return ::stat(SystemPath(path).c_str(), &st) == 0; }

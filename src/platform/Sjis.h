@@ -1,9 +1,31 @@
 // The lead-byte rule of code page 932, for the few places in this layer that
 // must not mistake a trail byte for ASCII.
 #pragma once
+#include <string_view>
 
 namespace vek::platform {
 
 constexpr bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// True when name ends in suffix, ASCII letters compared without regard to
+// case, and the suffix starts on a character of name rather than on the
+// trail byte of a two-byte one.
+inline bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
+  if (name.size() < suffix.size()) return false;
+  size_t start = name.size() - suffix.size();
+  size_t pos = 0;
+  while (pos < start) pos += IsSjisLeadByte(static_cast<unsigned char>(name[pos])) ? 2 : 1;
+  if (pos != start) return false;
+  bool trail = false;
+  for (size_t i = 0; i < suffix.size(); ++i) {
+    unsigned char a = static_cast<unsigned char>(name[start + i]);
+    unsigned char b = static_cast<unsigned char>(suffix[i]);
+    if (!trail && a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a + 32);
+    if (!trail && b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 32);
+    if (a != b) return false;
+    trail = !trail && IsSjisLeadByte(a);
+  }
+  return true;
+}
 
 }  // namespace vek::platform

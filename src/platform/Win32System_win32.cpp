@@ -1,0 +1,72 @@
+// Text and path conversion, error reporting and time records for Win32.
+#include "platform/Win32System.h"
+
+#include "support/FileError.h"
+
+namespace vek::platform::win32 {
+
+constexpr UINT CodePage932 = 932;
+
+std::wstring Wide(std::string_view cp932) {
+  if (cp932.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CodePage932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CodePage932, 0, cp932.data(), static_cast<int>(cp932.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CodePage932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                              0, "?", nullptr);
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CodePage932, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), text.data(), n,
+                      "?", nullptr);
+  return text;
+}
+
+std::wstring WidePath(std::string_view corePath) {
+  // Converted first, so that a trail byte 0x5C is part of its character.
+  std::wstring path = Wide(corePath);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+void ThrowLastError(const std::string& operation, const std::string& corePath, DWORD error) {
+  wchar_t* message = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  std::wstring text = n && message ? std::wstring(message, n) : L"error " + std::to_wstring(error);
+  if (message) LocalFree(message);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  throw FileError(operation, corePath, Narrow(text));
+}
+
+SystemTime FromSystemTime(const SYSTEMTIME& t) {
+  SystemTime s;
+  s.Year = t.wYear;
+  s.Month = t.wMonth;
+  s.DayOfWeek = t.wDayOfWeek;
+  s.Day = t.wDay;
+  s.Hour = t.wHour;
+  s.Minute = t.wMinute;
+  s.Second = t.wSecond;
+  s.Milliseconds = t.wMilliseconds;
+  return s;
+}
+
+SYSTEMTIME ToSystemTime(const SystemTime& s) {
+  SYSTEMTIME t{};
+  t.wYear = s.Year;
+  t.wMonth = s.Month;
+  t.wDayOfWeek = s.DayOfWeek;
+  t.wDay = s.Day;
+  t.wHour = s.Hour;
+  t.wMinute = s.Minute;
+  t.wSecond = s.Second;
+  t.wMilliseconds = s.Milliseconds;
+  return t;
+}
+
+}  // namespace vek::platform::win32
