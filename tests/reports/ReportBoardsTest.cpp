@@ -1,0 +1,213 @@
+// The two report boards byte for byte: the dead-thread report, the
+// new-thread report with its templates, exclusions and snapshots, and the reset.
+#include <gtest/gtest.h>
+
+#include "ReportsFixture.h"
+#include "platform/Files.h"
+#include "reports/DeadReport.h"
+#include "reports/NewReport.h"
+#include "reports/ReportBoards.h"
+
+namespace vek {
+namespace {
+
+using test::FixedStamp;
+using test::ListOf;
+using test::ReadFile;
+using test::ThreadRecord;
+
+const std::string T = FixedStamp;
+const std::string Name = "<b>VEK</b>";
+const std::string DeadFirst =
+    "<b>VEK</b>,," + T + ",また～りとDAT落ちしたスレッドを紹介するスレッド。,また～りとDAT落ちしたスレを紹介するスレ";
+const std::string NewFirst =
+    "<b>VEK</b>,," + T + ",物凄い勢いで新しく立ったスレッドを紹介するスレッド。,物凄い勢いで新しいスレを紹介するスレ";
+const std::string NewIdx = "3\t32\t5\t物凄い勢いで新しいスレを紹介するスレ\tlocalhost\tvek\t1000000000\t1\t1\t1\t" + T +
+                           "\t\tVEK\t0\t\t\t0\t\t\t\t\t";
+
+std::string Link(const std::string& url) { return "<a href=\"" + url + "\" target=\"_blank\">" + url + "</a>"; }
+
+std::string Heading(const std::string& boardUrl) {
+  return "<font color=\"8B2222\"><b>---------- " + boardUrl + " ----------</b></font><br>";
+}
+
+std::string Entry(const std::string& title, const std::string& url) {
+  return "&nbsp; &nbsp; " + title + "<br>&nbsp; &nbsp; " + Link(url) + "<br><br>";
+}
+
+std::string NewIdxRewritten(int lines) {
+  std::string n = std::to_string(lines);
+  return "3\t32\t5\t物凄い勢いで新しいスレを紹介するスレ\tlocalhost\tvek\t1000000000\t" + n + "\t" + n + "\t1\t" + T +
+         "\t\tVEK\t0\t\t\t0\t\t\t\t\r\n";
+}
+
+class ReportBoardsTest : public ::testing::Test {
+ protected:
+  std::string NewDat() const { return ReadFile(F.Form->NewReportDatName()); }
+  std::string NewIdxText() const { return ReadFile(F.Form->NewReportIdxName()); }
+  test::TReportsFixture F;
+};
+
+TEST_F(ReportBoardsTest, DeadReportWithOneThread) {
+  F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "a,b", "egg.5ch.net", "news", "100", "1", "1", "-1"));
+  WriteDeadReport(*F.Form, ListOf({"egg.5ch.net\\news\\100.idx"}));
+  EXPECT_EQ(ReadFile(F.Form->DeadReportDatName()),
+            DeadFirst + "\r\n" + Name + ",," + T + ",a＠｀b<BR>" +
+                Link("http://egg.5ch.net/test/read.cgi/news/100/") + ",");
+  EXPECT_EQ(ReadFile(F.Form->DeadReportIdxName()),
+            "3\t32\t5\tまた～りとDAT落ちしたスレを紹介するスレ\tlocalhost\tvek\t1030000000\t2\t2\t1\t" + T +
+                "\t\tVEK\t0\t\t\t0\t\t\t\t\t");
+  // "～" is stored as 81 60.
+  EXPECT_NE(ReadFile(F.Form->DeadReportIdxName()).find("\x81\x60"), std::string::npos);
+}
+
+TEST_F(ReportBoardsTest, DeadReportWithTwoThreadsAndShortIndex) {
+  F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "First", "egg.5ch.net", "news", "100", "1", "1", "-1"));
+  F.WriteIndex("e.org%3A8080\\bbs\\123.idx", "1\t0\t5");
+  WriteDeadReport(*F.Form, ListOf({"egg.5ch.net\\news\\100.idx", "e.org%3A8080\\bbs\\123.idx"}));
+  std::string dat = ReadFile(F.Form->DeadReportDatName());
+  std::string line2 = dat.substr(dat.find("\r\n") + 2);
+  EXPECT_EQ(line2, Name + ",," + T + ",First<BR>" + Link("http://egg.5ch.net/test/read.cgi/news/100/") +
+                       "<BR><BR>" + F.Form->LogPath() + "e.org%3A8080\\bbs\\123.idx<BR>" +
+                       Link("http://e.org:8080/test/read.cgi/bbs/123/") + ",");
+}
+
+TEST_F(ReportBoardsTest, EmptyDeadListWritesNothing) {
+  WriteDeadReport(*F.Form, TStringList());
+  EXPECT_FALSE(test::Exists(F.Form->DeadReportDatName()));
+  EXPECT_FALSE(test::Exists(F.Form->DeadReportIdxName()));
+}
+
+TEST_F(ReportBoardsTest, ResetWritesOneLineReportAndSnapshots) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>One (1)", "no mark", "2.dat<>Two (2)"});
+  F.WriteIndex("localhost\\vek\\1030000000.idx", "dead report");
+  InitNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst);
+  EXPECT_EQ(NewIdxText(), NewIdx);
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "1.dat\r\n\r\n2.dat\r\n");
+  EXPECT_EQ(F.ReadIndex("localhost\\vek\\1030000000.idx"), "dead report");
+}
+
+TEST_F(ReportBoardsTest, ResetWithoutLogDirectoryDoesNothing) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>One (1)"});
+  F.Form->SetDorPath(F.Root / "nohost\\");
+  InitNewReport(*F.Form);
+  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
+  EXPECT_FALSE(test::Exists(F.SbjDir() + "egg.5ch.net%2Fnews.lst"));
+}
+
+TEST_F(ReportBoardsTest, NewThreadsAreReportedOnceGroupedByBoard) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
+  F.WriteCache("e.org%3A81%2Fbbs.txt", {"7.dat<>Seven (7)"});
+  InitNewReport(*F.Form);
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"3.dat<>Third, with comma (2)", "1.dat<>Old (5)", "2.dat<>Second (1)"});
+  F.WriteCache("brand.new%2Fx.txt", {"9.dat<>Not yet (1)"});  // no snapshot yet: not reported
+
+  WriteNewReport(*F.Form);
+  std::string response = Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
+                         Entry("Third＠｀ with comma (2)", "http://egg.5ch.net/test/read.cgi/news/3/") +
+                         Entry("Second (1)", "http://egg.5ch.net/test/read.cgi/news/2/") + ",";
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + response + "\r\n");
+  EXPECT_EQ(NewIdxText(), NewIdxRewritten(2));
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "3.dat\r\n1.dat\r\n2.dat\r\n");
+  EXPECT_EQ(ReadFile(F.SbjDir() + "brand.new%2Fx.lst"), "9.dat\r\n");
+
+  // Right after, nothing is new: an empty response is appended.
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + response + "\r\n" + Name + ",," + T + ",,\r\n");
+  EXPECT_EQ(NewIdxText(), NewIdxRewritten(3));
+}
+
+TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {});
+  F.WriteCache("egg.5ch.net%2Fpoem.txt", {});
+  InitNewReport(*F.Form);
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>N (1)"});
+  F.WriteCache("egg.5ch.net%2Fpoem.txt", {"2.dat<>P (1)"});
+  test::WriteFile(F.Form->NonReportListName(), "\r\nnews\r\n");
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/poem/") +
+                          Entry("P (1)", "http://egg.5ch.net/test/read.cgi/poem/2/") + ",\r\n");
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "1.dat\r\n");
+}
+
+TEST_F(ReportBoardsTest, DeletedIndexResetsTheReportBeforeAppending) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
+  InitNewReport(*F.Form);
+  WriteNewReport(*F.Form);
+  WriteNewReport(*F.Form);
+  platform::DeleteFile(F.Form->NewReportIdxName());
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)", "2.dat<>Fresh (1)"});
+  WriteNewReport(*F.Form);
+  // The reset empties the report to its first line; this run's response follows.
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
+                          Entry("Fresh (1)", "http://egg.5ch.net/test/read.cgi/news/2/") + ",\r\n");
+  EXPECT_EQ(NewIdxText(), NewIdxRewritten(2));
+}
+
+TEST_F(ReportBoardsTest, MissingLogIsRecreatedWithItsIndex) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
+  InitNewReport(*F.Form);
+  WriteNewReport(*F.Form);
+  platform::DeleteFile(F.Form->NewReportDatName());
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + ",,\r\n");
+  EXPECT_EQ(NewIdxText(), NewIdxRewritten(2));
+}
+
+TEST_F(ReportBoardsTest, NoLogDirectorySkipsTheReportAndKeepsTheSnapshot) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
+  F.WriteSnapshot("egg.5ch.net%2Fnews.txt", {});
+  F.Form->SetDorPath(F.Root / "nohost\\");
+  WriteNewReport(*F.Form);
+  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "");
+  EXPECT_NE(F.LogText().find("New thread report skipped"), std::string::npos);
+}
+
+TEST_F(ReportBoardsTest, NoCacheFilesWritesNothing) {
+  WriteNewReport(*F.Form);
+  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
+  EXPECT_FALSE(test::Exists(F.Form->NewReportIdxName()));
+}
+
+TEST(FormatTemplate, OnlyPercentSAndPercentPercent) {
+  std::string out = "untouched";
+  EXPECT_TRUE(FormatTemplate("[%s|%s] 100%%", {"a", "b"}, out));
+  EXPECT_EQ(out, "[a|b] 100%");
+  EXPECT_TRUE(FormatTemplate("only %s", {"a", "b"}, out));  // fewer conversions than arguments
+  EXPECT_EQ(out, "only a");
+  out = "untouched";
+  EXPECT_FALSE(FormatTemplate("%s %s %s", {"a", "b"}, out));
+  EXPECT_FALSE(FormatTemplate("%d", {"a"}, out));
+  EXPECT_FALSE(FormatTemplate("%-10s", {"a"}, out));
+  EXPECT_FALSE(FormatTemplate("trailing %", {"a"}, out));
+  EXPECT_EQ(out, "untouched");
+}
+
+TEST_F(ReportBoardsTest, UnusableTemplatesFallBackToTheDefaults) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {});
+  InitNewReport(*F.Form);
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"5.dat<>Five (1)"});
+  F.Form->BoardExp = "%s %s %n";
+  F.Form->ThreadExp = "<%s|%s|%s>";
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
+                          Entry("Five (1)", "http://egg.5ch.net/test/read.cgi/news/5/") + ",\r\n");
+  EXPECT_NE(F.LogText().find("BoardExp cannot be used"), std::string::npos) << F.LogText();
+  EXPECT_NE(F.LogText().find("ThreadExp cannot be used"), std::string::npos) << F.LogText();
+}
+
+TEST_F(ReportBoardsTest, UserTemplatesAreFilledInOrder) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {});
+  InitNewReport(*F.Form);
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"5.dat<>Five (1)"});
+  F.Form->BoardExp = "[%s]";
+  F.Form->ThreadExp = "{%s}";
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + ",[http://egg.5ch.net/news/]{Five (1)},\r\n");
+  EXPECT_EQ(F.LogText(), "");
+}
+
+}  // namespace
+}  // namespace vek
