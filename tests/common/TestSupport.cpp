@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -26,7 +25,11 @@ std::string Native(std::string_view path) {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  std::mt19937 rng(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  // Seeded without <chrono>: its C++20 unit suffix "\u00b5s" has no code
+  // page 932 form, so the header does not compile with this program's
+  // execution character set.
+  std::random_device seed;
+  std::mt19937 rng(seed());
   fs::path base = fs::temp_directory_path();
   for (;;) {
     fs::path p = base / ("vek-test-" + std::to_string(rng() % 1000000) + "-" + std::to_string(counter++));
