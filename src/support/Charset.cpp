@@ -57,8 +57,11 @@ std::string EucToJis(std::string_view text) {
         out.append("\x1B(J", 3);
         kanji = false;
       }
-      out.push_back(static_cast<char>(c));
-      ++i;
+      // Board lists are mostly ASCII between the titles: copy a run at once.
+      size_t j = i + 1;
+      while (j < n && p[j] < 0x8E) ++j;
+      out.append(text.data() + i, j - i);
+      i = j;
     }
   }
   return out;
@@ -99,8 +102,10 @@ std::string JisToSjis(std::string_view text) {
       }
     }
     if (!kanji) {
-      out.push_back(static_cast<char>(c));
-      ++i;
+      size_t j = i + 1;
+      while (j < n && p[j] != Esc) ++j;
+      out.append(text.data() + i, j - i);
+      i = j;
     } else if (!IsJisByte(c)) {
       // Only text that carried its own ESC $ B gets here: a control byte or
       // a high byte in kanji mode goes through alone, so line ends survive.
