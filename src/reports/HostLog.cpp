@@ -28,11 +28,18 @@ size_t LastSeparator(std::string_view path) {
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
+  size_t pos = text.find(from);
+  if (pos == std::string::npos) return;
+  std::string result;
+  result.reserve(text.size());
+  size_t start = 0;
+  for (; pos != std::string::npos; pos = text.find(from, start)) {
+    result.append(text, start, pos - start);
+    result += to;
+    start = pos + from.size();
   }
+  result.append(text, start, std::string::npos);
+  text = std::move(result);
 }
 
 // The first line of a text (without its end) and where the next one starts.
