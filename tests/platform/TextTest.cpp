@@ -1,0 +1,86 @@
+// Terminal text conversion, the sorted-list comparison and the clock.
+#include <gtest/gtest.h>
+
+#include "platform/Clock.h"
+#include "platform/Collate.h"
+#include "platform/Console.h"
+#include "platform/Env.h"
+
+namespace vek::platform {
+namespace {
+
+std::string Bytes(const char8_t* utf8) { return std::string(reinterpret_cast<const char*>(utf8)); }
+
+TEST(Text, Cp932AndUtf8RoundTrip) {
+  // Literals are code page 932 in this program; u8 literals stay UTF-8.
+  std::string cp932 = "表示ソ～＠｀ abc\\";
+  ASSERT_EQ(std::string("～"), "\x81\x60");
+  EXPECT_EQ(Cp932ToUtf8(cp932), Bytes(u8"表示ソ～＠｀ abc\\"));
+  EXPECT_EQ(Utf8ToCp932(Bytes(u8"表示ソ～＠｀ abc\\")), cp932);
+  EXPECT_EQ(Cp932ToUtf8("ascii only"), "ascii only");
+  EXPECT_EQ(Cp932ToUtf8(""), "");
+  EXPECT_EQ(Utf8ToCp932(Bytes(u8"ｶﾀｶﾅ")), "\xB6\xC0\xB6\xC5");
+}
+
+TEST(Text, CharactersWithoutACp932FormBecomeQuestionMarks) {
+  EXPECT_EQ(Utf8ToCp932(Bytes(u8"a\u00E4b")), "a?b");
+  EXPECT_EQ(Utf8ToCp932(Bytes(u8"\u0E01表")), "?表");
+}
+
+TEST(Text, CompareIgnoresAsciiCase) {
+  EXPECT_EQ(CompareTextNoCase("Host\\Board\\123.idx", "host\\board\\123.IDX"), 0);
+  EXPECT_LT(CompareTextNoCase("abc", "abd"), 0);
+  EXPECT_GT(CompareTextNoCase("abd", "ABC"), 0);
+  EXPECT_LT(CompareTextNoCase("ab", "abc"), 0);
+  EXPECT_GT(CompareTextNoCase("abc", "AB"), 0);
+  EXPECT_EQ(CompareTextNoCase("", ""), 0);
+  EXPECT_LT(CompareTextNoCase("1000000000", "1030000000"), 0);
+  // Two different characters whose trail bytes are "A" and "a" stay apart.
+  EXPECT_NE(CompareTextNoCase("\x83\x41", "\x83\x61"), 0);
+  EXPECT_EQ(CompareTextNoCase("表\\A", "表\\a"), 0);
+  int forward = CompareTextNoCase("ア", "ヂ");
+  EXPECT_NE(forward, 0);
+  EXPECT_EQ(CompareTextNoCase("ヂ", "ア"), -forward);
+}
+
+TEST(Clock, DateAndTimeAsAJapaneseSystemShowsThem) {
+  SystemTime t;
+  t.Year = 2026;
+  t.Month = 1;
+  t.Day = 5;
+  t.Hour = 9;
+  t.Minute = 5;
+  t.Second = 3;
+  EXPECT_EQ(ShortDateText(t), "2026/01/05");
+  EXPECT_EQ(LongTimeText(t), "9:05:03");
+  t.Hour = 23;
+  EXPECT_EQ(LongTimeText(t), "23:05:03");
+  EXPECT_EQ(DecimalSeparator(), '.');
+}
+
+TEST(Clock, TicksAdvanceAcrossASleep) {
+  uint32_t start = TickCount();
+  Sleep(60);
+  uint32_t elapsed = TickCount() - start;  // unsigned: right across a wrap too
+  EXPECT_GE(elapsed, 40u);
+  EXPECT_LT(elapsed, 10000u);
+  TEnv& env = TEnv::Default();
+  uint32_t viaEnv = env.TickCount() - start;
+  EXPECT_GE(viaEnv, elapsed);
+}
+
+TEST(Clock, NowIsPlausibleAndPeriodsAreGranted) {
+  SystemTime utc = UtcNow(), local = LocalNow();
+  EXPECT_GE(utc.Year, 2024);
+  EXPECT_GE(utc.Month, 1);
+  EXPECT_LE(utc.Month, 12);
+  EXPECT_LE(utc.DayOfWeek, 6);
+  EXPECT_LT(utc.Milliseconds, 1000);
+  EXPECT_GE(local.Year, 2024);
+  uint32_t period = BeginTimerPeriod();
+  EXPECT_GE(period, 1u);
+  EndTimerPeriod(period);
+}
+
+}  // namespace
+}  // namespace vek::platform
