@@ -203,7 +203,9 @@ void TVekMainForm::FormDestroy() {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);
     const SystemTime lastRun = GetFileWriteTime(iniName);
     WriteSettings();
-    SetFileWriteTime(iniName, lastRun);
+    // A time that could not be read (year 0) is not written back over the
+    // real one.
+    if (lastRun.Year != 0) SetFileWriteTime(iniName, lastRun);
   } catch (const std::exception& e) {
     // The log is still saved below.
     View.ShowMessage(e.what());

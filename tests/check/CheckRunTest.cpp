@@ -1,0 +1,233 @@
+// One check run from the outside: its log line for line, titles, status
+// texts, tray frames, the files it leaves, and how it ends.
+#include <gtest/gtest.h>
+
+#include "FormTestSupport.h"
+#include "LoopbackServer.h"
+#include "check/RunGuard.h"
+#include "platform/FileTimes.h"
+#include "platform/Files.h"
+
+namespace vek::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class CheckRun : public ::testing::Test {
+ protected:
+  TVekMainForm& Start(const std::string& extraKeys = "") {
+    Fixture.WriteSettings(extraKeys);
+    TVekMainForm& form = Fixture.Create();
+    Fixture.View = TRecordingView();
+    return form;
+  }
+  // The configuration block as the run writes it.
+  Lines ConfigurationBlock(TVekMainForm& form) {
+    TRecordingView saved = Fixture.View;
+    Fixture.View.Log.clear();
+    LogConfiguration(form);
+    Lines block = Fixture.View.Log;
+    Fixture.View = saved;
+    return block;
+  }
+  Lines Expected(TVekMainForm& form, const Lines& steps1to3, const Lines& rest) {
+    Lines lines{"***** Start!! *****  (*)", ""};
+    for (const auto& l : ConfigurationBlock(form)) lines.push_back(l);
+    lines.insert(lines.end(), steps1to3.begin(), steps1to3.end());
+    lines.insert(lines.end(), rest.begin(), rest.end());
+    return lines;
+  }
+  bool SettingsFileLocked() {
+    const platform::FileHandle h = platform::OpenNoShare(Fixture.App("vek.ini"));
+    platform::CloseHandle(h);
+    return h == 0;
+  }
+  TFormFixture Fixture;
+};
+
+const Lines Steps4to7 = {
+    "Regenerate Dat List: skipped", "", "Set Res Count ... done(*s)", "", "Write Dead Threads Data ... done(*s)", "",
+    "Write New Threads Data ... done(*s)", "", "***** Done!! *****  (*)", ""};
+
+TEST_F(CheckRun, WithoutBoardsWalksEveryStep) {
+  TVekMainForm& form = Start();
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  EXPECT_EQ(MaskedLog(form.LogMemo.Lines).size(), Fixture.View.Log.size() + 3);  // banner before the run
+  EXPECT_EQ(MaskedLog(Fixture.View.Log),
+            Expected(form,
+                     {"Generate Dat List: start", "  Generate Idx List ... done", "Generate Dat List: done(*s)", "",
+                      "Generate Subject List ... done(*s)", "", "Get subject.txt: start", "  Interval: 0",
+                      "Get subject.txt: done", ""},
+                     Steps4to7));
+  EXPECT_EQ(Fixture.View.Titles, (Lines{"VEK [1/7]", "VEK [2/7]", "VEK [4/7]", "VEK [5/7]", "VEK [6/7]", "VEK [7/7]", "VEK"}));
+  EXPECT_EQ(Fixture.View.StatusTexts, Lines{"0/0"});
+  EXPECT_EQ(Fixture.View.TrayImages, (std::vector<int>{0, -1}));
+  EXPECT_EQ(form.CheckInterval, 0u);
+  EXPECT_EQ(form.LastCheckTick, Fixture.Env.Tick);
+  EXPECT_EQ(ReadFile(Fixture.Dor("$$$$$$$$.idx")), "localhost\\vek\\1000000000.idx\r\n");
+  EXPECT_FALSE(Exists(Fixture.App("failed.txt")));
+  EXPECT_EQ(Fixture.View.Sounds, Lines{"MailBeep nowait"});
+  EXPECT_TRUE(form.ExecuteMenu.Enabled);
+  EXPECT_TRUE(form.UpdateCheckButton.Enabled);
+  EXPECT_GE(Fixture.View.TimerStops, 1);
+}
+
+TEST_F(CheckRun, EndStampsAndLocksTheSettingsFile) {
+  TVekMainForm& form = Start();
+  Fixture.Env.UtcSeconds += 5;
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  EXPECT_NE(form.SettingsLockHandle, 0);
+  EXPECT_TRUE(SettingsFileLocked());
+  platform::SystemTime stamp;
+  ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), stamp));
+  EXPECT_EQ(SystemTimeToSeconds(stamp), Fixture.Env.UtcSeconds);
+  // Exit lets go of it and keeps the stamp.
+  form.FormDestroy();
+  EXPECT_FALSE(SettingsFileLocked());
+  ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), stamp));
+  EXPECT_EQ(SystemTimeToSeconds(stamp), Fixture.Env.UtcSeconds);
+}
+
+TEST_F(CheckRun, RefusedRunLeavesNoOtherTrace) {
+  TVekMainForm& form = Start();
+  form.LastCheckTick = Fixture.Env.Tick - 1000;
+  form.CheckInterval = 20000;
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Refused);
+  EXPECT_EQ(Fixture.View.Log.size(), 4u);
+  EXPECT_TRUE(Fixture.View.Titles.empty());
+  EXPECT_TRUE(Fixture.View.TrayImages.empty());
+  EXPECT_TRUE(Fixture.View.Changed == Lines{"Timer"});
+  EXPECT_EQ(Fixture.View.ArmedTimers, std::vector<unsigned>{19001});
+  EXPECT_FALSE(Exists(Fixture.Dor("$$$$$$$$.idx")));
+  // The re-armed timer starts the run once the pause is over.
+  Fixture.Env.Tick += 19001;
+  form.TimerTimer();
+  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+}
+
+TEST_F(CheckRun, RegenerationWhenFilesAreLeftOut) {
+  Fixture.WriteIndex("a.5ch.net\\b\\1.idx", "0");
+  WriteFile(Fixture.Dor("fav.idx"), "a.5ch.net\\b\\1.idx\r\n");
+  WriteFile(Fixture.Dor("skip.idx"), "");
+  TVekMainForm& form = Start("IgnoreIdxList=skip.idx;\r\nTimeOutTime=1\r\n");
+  form.PrimarySuffixes = "";  // no network lookups: the board is external and has no host field
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  const Lines log = MaskedLog(Fixture.View.Log);
+  const std::string dor = Fixture.DorPath();
+  auto at = std::find(log.begin(), log.end(), "Regenerate Dat List: start");
+  ASSERT_NE(at, log.end());
+  const Lines regeneration(at, at + 6);
+  const bool favFirst = regeneration[2] == "  Read: " + dor + "fav.idx";
+  EXPECT_EQ(regeneration, (Lines{"Regenerate Dat List: start", "  Generate Idx List ... done",
+                                 "  Read: " + dor + (favFirst ? "fav.idx" : "skip.idx"),
+                                 "  Read: " + dor + (favFirst ? "skip.idx" : "fav.idx"),
+                                 "Generate Dat List: done(*)", ""}));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "  Read: " + dor + "skip.idx"), 1);
+}
+
+TEST_F(CheckRun, AnEscapingErrorIsLoggedAndTheWindowGoesBackToIdle) {
+  // The new-arrival list cannot replace a directory.
+  WriteFile(Fixture.Dor("$$$$$$$$.idx\\blocker"), "");
+  TVekMainForm& form = Start();
+  platform::SystemTime before;
+  ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), before));
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Failed);
+  ASSERT_GE(Fixture.View.Log.size(), 2u);
+  EXPECT_EQ(Fixture.View.Log[Fixture.View.Log.size() - 2].rfind("ERROR: ", 0), 0u);
+  EXPECT_EQ(Fixture.View.Titles.back(), "VEK");
+  EXPECT_EQ(Fixture.View.TrayImages.back(), -1);
+  EXPECT_TRUE(form.ExecuteMenu.Enabled);
+  EXPECT_TRUE(form.IdxComboBox.Enabled);
+  EXPECT_TRUE(Fixture.View.Sounds.empty());
+  platform::SystemTime after;
+  ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), after));
+  EXPECT_EQ(SystemTimeToSeconds(after), SystemTimeToSeconds(before));  // not stamped
+  EXPECT_EQ(form.SettingsLockHandle, 0);
+}
+
+TEST_F(CheckRun, AutoShutDownPlaysTheSoundToItsEndThenCloses) {
+  TVekMainForm& form = Start("AutoShutDown=1\r\nSoundName=done.wav\r\n");
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(Fixture.View.Sounds, Lines{"done.wav wait"});
+  EXPECT_EQ(Fixture.View.Closes, 1);
+}
+
+#ifndef _WIN32
+
+const std::string Listing = "1000000001.dat<>first (5)\n1000000002.dat<>second (7)\n";
+
+TEST_F(CheckRun, BoardsFailingSkippedAndFetched) {
+  TLoopbackServer server;
+  const std::string good = "http://127.0.0.1:" + std::to_string(server.Port);
+  const std::string bad = "http://127.0.0.2:" + std::to_string(server.Port);
+  for (const char* board : {"/a/subject.txt", "/b/subject.txt", "/e/subject.txt"}) server.Put(board, Listing);
+  WriteFile(Fixture.App("subject_list.txt"), good + "/a/subject.txt=0\r\n" + good + "/b/subject.txt=0\r\n" + bad +
+                                                 "/c/subject.txt=0\r\n" + bad + "/d/subject.txt=0\r\n" + good +
+                                                 "/e/subject.txt=0\r\n");
+  TVekMainForm& form = Start("TimeOutTime=5\r\n");
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  const Lines log = MaskedLog(Fixture.View.Log);
+  EXPECT_EQ(log, Expected(form,
+                          {"Generate Dat List: start", "  Generate Idx List ... done", "Generate Dat List: done(*s)",
+                           "", "Generate Subject List ... done(*s)", "", "Get subject.txt: start",
+                           "  Get " + good + "/a/subject.txt=0 ... done(*s)",
+                           "  Get " + good + "/b/subject.txt=0 ... done(*s)",
+                           "  Get " + bad + "/c/subject.txt=0 ... failed(*s)",
+                           "  Get " + bad + "/d/subject.txt=0 ... skipped",
+                           "  Get " + good + "/e/subject.txt=0 ... done(*s)", "  Interval: 60",
+                           "Get subject.txt: done", ""},
+                          Steps4to7));
+  EXPECT_EQ(Fixture.View.TrayImages, (std::vector<int>{0, 2, 5, 19, 22, 25, -1}));
+  EXPECT_EQ(Fixture.View.StatusTexts, (Lines{"0/5", "1/5", "2/5", "3/5", "4/5", "5/5"}));
+  EXPECT_EQ(Fixture.View.Titles[2], "VEK [3/7] (0/5)");
+  EXPECT_EQ(Fixture.View.Titles[6], "VEK [3/7] (4/5)");
+  EXPECT_EQ(form.CheckInterval, 60000u);
+  EXPECT_EQ(ReadFile(Fixture.App("failed.txt")), bad + "/c/subject.txt=0\r\n" + bad + "/d/subject.txt=0\r\n");
+  EXPECT_EQ(Fixture.View.OpenedDocuments, Lines{Fixture.App("failed.txt")});
+  EXPECT_EQ(server.Requests(), (Lines{"/a/subject.txt", "/b/subject.txt", "/e/subject.txt"}));
+}
+
+TEST_F(CheckRun, FailedReportOffLeavesAnEarlierFailedListAlone) {
+  WriteFile(Fixture.App("failed.txt"), "earlier");
+  WriteFile(Fixture.App("ban_list.txt"), "127.0.0.1\r\n");
+  WriteFile(Fixture.App("subject_list.txt"), "http://127.0.0.1:9/a/subject.txt\r\n");
+  TVekMainForm& form = Start("FailedReport=0\r\n");
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  EXPECT_EQ(ReadFile(Fixture.App("failed.txt")), "earlier");
+  EXPECT_TRUE(Fixture.View.OpenedDocuments.empty());
+  EXPECT_NE(std::find(Fixture.View.Log.begin(), Fixture.View.Log.end(),
+                      "  Get http://127.0.0.1:9/a/subject.txt ... skipped"),
+            Fixture.View.Log.end());
+}
+
+TEST_F(CheckRun, NewArrivalListNamesNewsThenTheReports) {
+  TLoopbackServer server;
+  server.Put("/b/subject.txt", Listing);
+  // The board comes from the thread path only on the primary network: the
+  // test's suffix list names the loopback host itself.
+  const std::string hostDir = "127.0.0.1%3A" + std::to_string(server.Port);
+  Fixture.WriteIndex(hostDir + "\\b\\1000000001.idx", "0");   // server 5, local 10: nothing new
+  WriteFile(Fixture.Log(hostDir + "\\b\\1000000002.idx"), "0\t0\t5\tt\t\t\t1\t3\t3\t-1\t\r\n");  // 7 > 3
+  Fixture.WriteIndex(hostDir + "\\b\\1000000009.idx", "0");   // gone from the board
+  WriteFile(Fixture.Dor("favorite.idx"), hostDir + "\\b\\1000000009.idx\r\n" + hostDir + "\\b\\1000000002.idx\r\n" +
+                                             hostDir + "\\b\\1000000001.idx\r\n");
+  TVekMainForm& form = Start();
+  form.PrimarySuffixes = "127.0.0.1%3A";
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  EXPECT_EQ(server.Requests(), Lines{"/b/subject.txt"});
+  EXPECT_EQ(ReadFile(Fixture.Dor("$$$$$$$$.idx")),
+            hostDir + "\\b\\1000000002.idx\r\nlocalhost\\vek\\1030000000.idx\r\nlocalhost\\vek\\1000000000.idx\r\n");
+}
+
+#endif
+
+}  // namespace
+}  // namespace vek::test

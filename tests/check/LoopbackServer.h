@@ -1,0 +1,98 @@
+// A minimal HTTP server on 127.0.0.1 for the run's tests: answers GET of the
+// paths the test put in with 200 and the body, anything else with 404, and
+// records what was asked. POSIX only; the Windows build skips these tests.
+#pragma once
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vek::test {
+
+class TLoopbackServer {
+ public:
+  TLoopbackServer() {
+    Listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(Listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(Listener, 16);
+    socklen_t len = sizeof addr;
+    ::getsockname(Listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    Port = ntohs(addr.sin_port);
+    Worker = std::thread([this] { Serve(); });
+  }
+  ~TLoopbackServer() {
+    Stopping = true;
+    Worker.join();
+    ::close(Listener);
+  }
+  void Put(const std::string& path, const std::string& body) {
+    std::lock_guard lock(Mutex);
+    Bodies[path] = body;
+  }
+  std::vector<std::string> Requests() {
+    std::lock_guard lock(Mutex);
+    return Asked;
+  }
+  int Port = 0;
+
+ private:
+  void Serve() {
+    while (!Stopping) {
+      pollfd p{Listener, POLLIN, 0};
+      if (::poll(&p, 1, 20) <= 0) continue;
+      const int fd = ::accept(Listener, nullptr, nullptr);
+      if (fd < 0) continue;
+      Answer(fd);
+      ::close(fd);
+    }
+  }
+  void Answer(int fd) {
+    std::string request;
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) return;
+      request.append(buffer, static_cast<size_t>(n));
+    }
+    const size_t start = request.find(' ') + 1;
+    const std::string path = request.substr(start, request.find(' ', start) - start);
+    std::string response;
+    {
+      std::lock_guard lock(Mutex);
+      Asked.push_back(path);
+      const auto it = Bodies.find(path);
+      const std::string body = it == Bodies.end() ? "not here" : it->second;
+      response = std::string(it == Bodies.end() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK") +
+                 "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+                 "\r\nConnection: close\r\n\r\n" + body;
+    }
+    for (size_t sent = 0; sent < response.size();) {
+      const ssize_t n = ::send(fd, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      sent += static_cast<size_t>(n);
+    }
+  }
+
+  int Listener = -1;
+  std::atomic<bool> Stopping{false};
+  std::thread Worker;
+  std::mutex Mutex;
+  std::map<std::string, std::string> Bodies;
+  std::vector<std::string> Asked;
+};
+
+}  // namespace vek::test
+#endif

@@ -1,0 +1,148 @@
+// The run guard's three rules and the configuration block.
+#include <gtest/gtest.h>
+
+#include "FormTestSupport.h"
+#include "check/RunGuard.h"
+#include "platform/Files.h"
+
+namespace vek::test {
+namespace {
+
+class RunGuard : public ::testing::Test {
+ protected:
+  TVekMainForm& Start() {
+    Fixture.WriteSettings();
+    TVekMainForm& form = Fixture.Create();
+    Fixture.View.Log.clear();
+    return form;
+  }
+  void StampSettings(int64_t secondsAgo) {
+    SetFileWriteTime(Fixture.App("vek.ini"), TimeOfSeconds(Fixture.Env.UtcSeconds - secondsAgo));
+  }
+  TFormFixture Fixture;
+};
+
+TEST_F(RunGuard, RefusesWithoutHostDirectoryAndLeavesTimerStopped) {
+  TVekMainForm& form = Fixture.Create();
+  Fixture.View.Log.clear();
+  ASSERT_TRUE(form.DorPath().empty());
+  EXPECT_TRUE(IsCheckRestrained(form));
+  EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{"ERROR: Dorvellaのディレクトリが設定されていません", ""}));
+  EXPECT_TRUE(Fixture.View.ArmedTimers.empty());
+  EXPECT_FALSE(form.Timer.Enabled);
+}
+
+TEST_F(RunGuard, ThreeMinuteRuleCountsFromTheSettingsFileStamp) {
+  TVekMainForm& form = Start();
+  StampSettings(42);
+  EXPECT_TRUE(IsCheckRestrained(form));
+  EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
+                                  "ERROR: 自主規制で3分以内の再チェックを抑止しています。",
+                                  "       前回に更新チェックをしたのは 42 秒前です。",
+                                  "       放置すれば自動的にチェックが始まります。",
+                                  "",
+                              }));
+  ASSERT_EQ(Fixture.View.ArmedTimers, std::vector<unsigned>{180001 - 42000});
+  EXPECT_TRUE(form.Timer.Enabled);
+  EXPECT_EQ(form.Timer.Interval, 180001u - 42000u);
+}
+
+TEST_F(RunGuard, ThreeMinuteRuleBoundaries) {
+  struct Case {
+    int64_t secondsAgo;
+    bool refused;
+    unsigned timer;
+  };
+  for (const Case c : {Case{0, true, 180001}, Case{179, true, 1001}, Case{180, false, 0}, Case{200, false, 0},
+                       Case{-30, false, 0}}) {
+    TFormFixture fixture;
+    fixture.WriteSettings();
+    TVekMainForm& form = fixture.Create();
+    SetFileWriteTime(fixture.App("vek.ini"), TimeOfSeconds(fixture.Env.UtcSeconds - c.secondsAgo));
+    EXPECT_EQ(IsCheckRestrained(form), c.refused) << c.secondsAgo;
+    if (c.refused) {
+      EXPECT_EQ(fixture.View.ArmedTimers, std::vector<unsigned>{c.timer}) << c.secondsAgo;
+    } else {
+      EXPECT_TRUE(fixture.View.ArmedTimers.empty()) << c.secondsAgo;
+    }
+  }
+}
+
+TEST_F(RunGuard, MissingSettingsFileDoesNotRefuse) {
+  TVekMainForm& form = Start();
+  ASSERT_TRUE(platform::DeleteFile(Fixture.App("vek.ini")));
+  EXPECT_FALSE(IsCheckRestrained(form));
+  EXPECT_TRUE(Fixture.View.Log.empty());
+  EXPECT_FALSE(Exists(Fixture.App("vek.ini")));
+}
+
+TEST_F(RunGuard, IntervalRuleRefusesAndReArmsForTheRest) {
+  TVekMainForm& form = Start();
+  form.LastCheckTick = Fixture.Env.Tick;
+  form.CheckInterval = 80000;
+  Fixture.Env.Tick += 30000;
+  EXPECT_TRUE(IsCheckRestrained(form));
+  EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
+                                  "ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。",
+                                  "       前回に更新チェックをしたのは 30 秒前です。",
+                                  "       放置すれば 50 秒後に自動的にチェックが始まります。",
+                                  "",
+                              }));
+  EXPECT_EQ(Fixture.View.ArmedTimers, std::vector<unsigned>{80000 - 30000 + 1});
+}
+
+TEST_F(RunGuard, IntervalRuleOverridesTheStampAndSurvivesTickWrap) {
+  TVekMainForm& form = Start();
+  StampSettings(0);  // would refuse under the three-minute rule
+  form.CheckInterval = 80000;
+  form.LastCheckTick = 0xFFFFF000u;
+  Fixture.Env.Tick = 0x00010000u;  // 69632 ms later, across the wrap
+  EXPECT_TRUE(IsCheckRestrained(form));
+  EXPECT_EQ(Fixture.View.ArmedTimers, std::vector<unsigned>{80000 - 69632 + 1});
+  Fixture.View.ArmedTimers.clear();
+  Fixture.Env.Tick += 10368;  // exactly the interval
+  EXPECT_FALSE(IsCheckRestrained(form));
+  form.CheckInterval = 0;
+  EXPECT_FALSE(IsCheckRestrained(form));
+  EXPECT_TRUE(Fixture.View.ArmedTimers.empty());
+}
+
+TEST_F(RunGuard, ConfigurationBlock) {
+  Fixture.WriteSettings("Proxy=proxy:8080\r\nTimeOutTime=20\r\nIgnoreIdxList=a.idx;b.idx;\r\nIdxType=2\r\n"
+                        "NotifySound=0\r\n");
+  WriteFile(Fixture.Dor("a.idx"), "");
+  WriteFile(Fixture.Dor("b.idx"), "");
+  TVekMainForm& form = Fixture.Create();
+  form.TimerPeriod = 3;
+  Fixture.View.Log.clear();
+  LogConfiguration(form);
+  const std::string app = Fixture.AppPath();
+  const std::string dor = Fixture.DorPath();
+  const std::string selected = form.IdxComboBox.Items[2];
+  EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
+                                  "Configurations",
+                                  "  AppPath: " + app,
+                                  "  DorPath: " + dor,
+                                  "  SbjPath: " + app + "subject\\",
+                                  "  LogPath: " + dor + "log\\",
+                                  "  IniFileName: " + app + "vek.ini",
+                                  "  LogFileName: " + app + "veklog.txt",
+                                  "  BanListName: " + app + "ban_list.txt",
+                                  "  SubjectListName: " + app + "subject_list.txt",
+                                  "  Proxy: proxy:8080",
+                                  "  TimeOutTime: 20",
+                                  "  IgnoreIdxList: a.idx;b.idx;",
+                                  "  IdxType: " + selected,
+                                  "  NewIdxName: $$$$$$$$.idx",
+                                  "  SoundName: MailBeep",
+                                  "  IconName: ",
+                                  "  GreedyCheck: True",
+                                  "  NotifySound: False",
+                                  "  ExternalCheck: True",
+                                  "  timeBeginPeriod: 3",
+                                  "",
+                              }));
+}
+
+}  // namespace
+}  // namespace vek::test
