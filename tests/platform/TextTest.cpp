@@ -1,6 +1,8 @@
 // Terminal text conversion, the sorted-list comparison and the clock.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/Clock.h"
 #include "platform/Collate.h"
 #include "platform/Console.h"
@@ -51,7 +53,18 @@ TEST(Clock, DateAndTimeAsAJapaneseSystemShowsThem) {
   t.Hour = 9;
   t.Minute = 5;
   t.Second = 3;
-  EXPECT_EQ(ShortDateText(t), "2026/01/05");
+  // Year, month and day in this order; whether month and day are padded is
+  // the user's choice on Windows ("2026/01/05" here, "2026/1/5" in Wine).
+  std::string date = ShortDateText(t);
+  int year = 0, month = 0, day = 0;
+  char rest = 0;
+  ASSERT_EQ(std::sscanf(date.c_str(), "%d/%d/%d%c", &year, &month, &day, &rest), 3) << date;
+  EXPECT_EQ(year, 2026);
+  EXPECT_EQ(month, 1);
+  EXPECT_EQ(day, 5);
+  t.Month = 12;
+  t.Day = 31;
+  EXPECT_NE(ShortDateText(t).find("/12/31"), std::string::npos);
   EXPECT_EQ(LongTimeText(t), "9:05:03");
   t.Hour = 23;
   EXPECT_EQ(LongTimeText(t), "23:05:03");
