@@ -83,16 +83,18 @@ class CheckRunScenario : public TScenario {
     TIndexRecord down = Rec("down", "1500000001", "落ちているサーバのスレ", "4", "4", "-1");
     down.Host = DeadHostUrl();
     WriteIndex(DeadHost() + "\\down\\1500000001.idx", down);
-    down.Board = "down2";
+    // A board name that sorts after "down" whatever the collation does with
+    // the backslash that follows "down".
+    down.Board = "gone";
     down.Key = "1500000002";
-    WriteIndex(DeadHost() + "\\down2\\1500000002.idx", down);
+    WriteIndex(DeadHost() + "\\gone\\1500000002.idx", down);
 
     WriteHostFile("favorite.idx", News("1000000001") + "\r\n" + News("1000000002") + "\r\n" + News("1000000003") + "\r\n" +
                                       News("1000000004") + "\r\n" + Live("1227089746") + "\r\n" + Live("1302924333") +
                                       "\r\n" + "ext.example.org\\extboard\\3000000001.idx\r\n" + News("1000000007") +
                                       "\r\n");
     WriteHostFile("work.idx", News("1000000005") + "\n" + News("1000000006") + "\n" + H1() + "\\excl\\1400000001.idx\n" +
-                                  DeadHost() + "\\down\\1500000001.idx\n" + DeadHost() + "\\down2\\1500000002.idx\n" +
+                                  DeadHost() + "\\down\\1500000001.idx\n" + DeadHost() + "\\gone\\1500000002.idx\n" +
                                   News("1000000001") + "\n");
     // Neither the board list nor an old new-arrival list names watched threads.
     WriteHostFile("favboard.idx", News("1000000008") + "\r\n");

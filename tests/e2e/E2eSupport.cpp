@@ -237,6 +237,10 @@ std::string TMask::Apply(const std::string& bytes) const {
     std::regex port("(:|%3A)" + std::to_string(Port) + "(?![0-9])");
     s = std::regex_replace(s, port, "$1{PORT}");
   }
+  // The start and end lines of a run show the date in the system's short
+  // format, which pads month and day or not depending on the system.
+  static const std::regex runLine(R"(\*\*\*\*\*  \([0-9]{4}/[0-9]{1,2}/[0-9]{1,2}( [0-9]{1,2}:[0-9]{2}:[0-9]{2})?\))");
+  s = std::regex_replace(s, runLine, "*****  (yyyy/mm/dd hh:nn:ss)");
   static const std::regex stamp(R"([0-9]{4}/[0-9]{2}/[0-9]{2}( [0-9]{1,2}:[0-9]{2}:[0-9]{2})?)");
   s = std::regex_replace(s, stamp, "yyyy/mm/dd hh:nn:ss");
   static const std::regex seconds(R"([0-9]+[.,][0-9]{2}s\))");
