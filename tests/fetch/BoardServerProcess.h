@@ -1,0 +1,47 @@
+// The loopback board server (tools/board-server) as a child of a test: a
+// fresh board tree, the server started on it, its addresses read from its
+// ports file and its request log readable. The Windows build, under Wine,
+// starts the native server binary of the build tree beside it.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vek::test {
+
+class BoardServerProcess {
+ public:
+  // Hosts are directory names ("a", "b"...); they get 127.0.0.2, .3... in
+  // name order. Options go to the server's command line ("--proxy", "--gzip").
+  explicit BoardServerProcess(std::vector<std::string> hosts, std::vector<std::string> options = {});
+  ~BoardServerProcess();  // stops the server and removes the tree
+  BoardServerProcess(const BoardServerProcess&) = delete;
+  BoardServerProcess& operator=(const BoardServerProcess&) = delete;
+
+  bool Running() const { return !Ports.empty(); }
+  const std::string& Problem() const { return Problem_; }
+
+  // Puts a board's files in place (served from the next request on).
+  void AddBoard(const std::string& host, const std::string& board, const std::string& subject,
+                const std::string& config = "");
+  // "http://address:port/board/subject.txt" of a host's board.
+  std::string Url(const std::string& host, const std::string& board) const;
+  std::string Address(const std::string& host) const;  // "127.0.0.2:port"
+  std::string ProxyAddress() const;                    // with "--proxy"
+  // Request heads (exactly as they arrived) whose request line contains the text.
+  std::vector<std::string> Requests(const std::string& part) const;
+
+ private:
+  std::string Lookup(const std::string& key) const;
+  std::string BaseUnix;   // the tree in the server's (POSIX) form
+  std::string BaseLocal;  // the same in this program's form
+  std::vector<std::pair<std::string, std::string>> Ports;
+  std::string Problem_;
+  struct Child;
+  std::unique_ptr<Child> Child_;
+};
+
+// Path of the server binary, or "" when it has not been built.
+std::string BoardServerBinary();
+
+}  // namespace vek::test

@@ -1,0 +1,325 @@
+// Listeners, request recording and the answers of the loopback board server.
+#include "BoardHttp.h"
+
+#include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "BoardBody.h"
+
+namespace vekserver {
+namespace {
+
+// The connection the current handler serves, and the request head as it
+// arrived; set by the listener before httplib parses the request.
+thread_local int CurrentSocket = -1;
+thread_local std::string CurrentHead;
+
+constexpr auto LongestWait = std::chrono::seconds(300);
+
+// The head of the request waiting on the socket, peeked so that httplib still
+// reads it afterwards. One request per connection, so this is the request.
+std::string PeekHead(int fd) {
+  std::string data(65536, '\0');
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < until) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    ssize_t n = recv(fd, data.data(), data.size(), MSG_PEEK);
+    if (n <= 0) return {};
+    std::string_view seen(data.data(), static_cast<size_t>(n));
+    size_t end = seen.find("\r\n\r\n");
+    if (end != std::string_view::npos) return std::string(seen.substr(0, end + 4));
+    if (static_cast<size_t>(n) == data.size()) return std::string(seen);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return {};
+}
+
+bool PeerGone(int fd) {
+  char c;
+  ssize_t n = recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
+// Holds the connection open without a word until the client gives up.
+void WaitUntilGone(const std::atomic<bool>& stopping) {
+  auto until = std::chrono::steady_clock::now() + LongestWait;
+  while (!stopping.load() && std::chrono::steady_clock::now() < until) {
+    if (CurrentSocket >= 0 && PeerGone(CurrentSocket)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+// An abortive close: Linux answers a disconnect of a TCP socket with a reset.
+void ResetConnection() {
+  if (CurrentSocket < 0) return;
+  sockaddr unspec{};
+  unspec.sa_family = AF_UNSPEC;
+  connect(CurrentSocket, &unspec, sizeof unspec);
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  bytes = ss.str();
+  return true;
+}
+
+bool WaitFor(int fd, short events, int milliseconds) {
+  pollfd p{fd, events, 0};
+  return poll(&p, 1, milliseconds) > 0;
+}
+
+// The connection as httplib reads and writes it.
+class SocketStream : public httplib::Stream {
+ public:
+  explicit SocketStream(int fd) : Fd(fd) {}
+  bool is_readable() const override { return WaitFor(Fd, POLLIN, 5000); }
+  bool is_writable() const override { return WaitFor(Fd, POLLOUT, 5000) && !PeerGone(Fd); }
+  ssize_t read(char* ptr, size_t size) override {
+    if (!is_readable()) return -1;
+    return recv(Fd, ptr, size, 0);
+  }
+  ssize_t write(const char* ptr, size_t size) override {
+    if (!WaitFor(Fd, POLLOUT, 5000)) return -1;
+    return send(Fd, ptr, size, MSG_NOSIGNAL);
+  }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override { Name(getpeername, ip, port); }
+  void get_local_ip_and_port(std::string& ip, int& port) const override { Name(getsockname, ip, port); }
+  socket_t socket() const override { return Fd; }
+
+ private:
+  template <typename Fn>
+  void Name(Fn fn, std::string& ip, int& port) const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ip.clear();
+    port = 0;
+    if (fn(Fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    ip = text;
+    port = ntohs(address.sin_port);
+  }
+  int Fd;
+};
+
+// Serves one request per connection, recording its head as it arrived first
+// (peeked, so that httplib still parses it).
+class RecordingServer : public httplib::Server {
+ private:
+  bool process_and_close_socket(socket_t sock) override {
+    CurrentSocket = sock;
+    CurrentHead = PeekHead(sock);
+    SocketStream stream(sock);
+    bool closed = false;
+    bool result = process_request(stream, true, closed, [](httplib::Request&) {});
+    CurrentSocket = -1;
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+    return result;
+  }
+};
+
+}  // namespace
+
+struct BoardSite::Listener {
+  RecordingServer Server;
+  std::thread Thread;
+};
+
+struct Handlers {
+  BoardSite& Site;
+
+  void Record(const std::string& hostName, const httplib::Request& req) {
+    if (Site.Options.LogPath.empty()) return;
+    std::string head = CurrentHead;
+    if (head.empty()) {
+      head = req.method + " " + req.target + " " + req.version + "\r\n";
+      for (const auto& [name, value] : req.headers) head += name + ": " + value + "\r\n";
+      head += "\r\n";
+    }
+    std::lock_guard<std::mutex> lock(Site.LogMutex);
+    std::ofstream log(Site.Options.LogPath, std::ios::binary | std::ios::app);
+    log << "@@ " << hostName << " " << req.method << " " << req.target << "\n" << head;
+  }
+
+  const Host* FindHost(const std::string& hostPort) {
+    for (const Host& h : Site.Hosts_)
+      if (h.Address + ":" + std::to_string(h.Port) == hostPort) return &h;
+    std::string name = hostPort.substr(0, hostPort.find(':'));
+    for (const Host& h : Site.Hosts_)
+      if (h.Name == name || h.Name == hostPort) return &h;
+    return nullptr;
+  }
+
+  std::string RedirectTarget(const std::string& target) {
+    if (target.find("://") != std::string::npos) return target;
+    size_t slash = target.find('/');
+    std::string name = target.substr(0, slash);
+    std::string rest = slash == std::string::npos ? "/" : target.substr(slash);
+    for (const Host& h : Site.Hosts_)
+      if (h.Name == name) return "http://" + h.Address + ":" + std::to_string(h.Port) + rest;
+    return rest;
+  }
+
+  void Direct(const Host& host, const httplib::Request& req, httplib::Response& res) {
+    Record(host.Name, req);
+    Answer(host, req.path, req, res);
+  }
+
+  void Proxy(const httplib::Request& req, httplib::Response& res) {
+    Record("proxy", req);
+    std::string target = req.target;
+    const std::string scheme = "http://";
+    if (target.rfind(scheme, 0) != 0) {
+      SendError(res, 400);
+      return;
+    }
+    size_t slash = target.find('/', scheme.size());
+    std::string hostPort = target.substr(scheme.size(), slash - scheme.size());
+    std::string path = slash == std::string::npos ? "/" : target.substr(slash);
+    path = path.substr(0, path.find('?'));
+    const Host* host = FindHost(hostPort);
+    if (!host) {
+      SendError(res, 502);
+      return;
+    }
+    Answer(*host, path, req, res);
+  }
+
+  static void SendError(httplib::Response& res, int status) {
+    res.status = status;
+    res.set_content(ErrorPageHtml(status), "text/html");
+  }
+
+  void Answer(const Host& host, const std::string& path, const httplib::Request& req, httplib::Response& res) {
+    if (path.find("..") != std::string::npos) {
+      SendError(res, 403);
+      return;
+    }
+    std::string file = host.Dir + path;
+    std::string boardDir = file.substr(0, file.rfind('/'));
+    BoardConfig config = ReadBoardConfig(boardDir + "/board.conf");
+    if (config.DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(config.DelayMs));
+    if (config.Silent) {
+      WaitUntilGone(Site.Stopping);
+      ResetConnection();
+      return;
+    }
+    if (!config.Redirect.empty()) {
+      res.status = 302;
+      res.set_header("Location", RedirectTarget(config.Redirect));
+      res.set_content("", "text/html");
+      return;
+    }
+    std::string body;
+    if (config.ErrorPage) {
+      body = ErrorPageHtml(200);
+    } else if (!ReadFileBytes(file, body)) {
+      SendError(res, 404);
+      return;
+    }
+    if (config.OldHost) body = ToOldHostForm(body);
+    if (!config.Comma.empty()) body = ToCommaForm(body, config.Comma);
+    if (config.Euc) body = SjisToEuc(body);
+
+    bool offered = req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
+    if (config.FakeGzip) {
+      res.set_header("Content-Encoding", "gzip");
+    } else if (config.Gzip || config.XGzip || (Site.Options.GzipAll && offered && !config.Plain)) {
+      body = GzipEncode(body);
+      res.set_header("Content-Encoding", config.XGzip ? "x-gzip" : "gzip");
+    }
+    res.status = config.Status;
+    Send(res, std::move(body), config, config.ErrorPage ? "text/html" : "text/plain");
+  }
+
+  // Bodies go out through a provider with a length: httplib then sends them
+  // exactly as given (it compresses only what it holds as a plain body).
+  void Send(httplib::Response& res, std::string body, const BoardConfig& config, const char* type) {
+    if (body.empty()) {
+      res.set_content("", type);
+      return;
+    }
+    auto shared = std::make_shared<std::string>(std::move(body));
+    bool partial = config.Stall || config.Reset;
+    bool reset = config.Reset;
+    std::atomic<bool>* stopping = &Site.Stopping;
+    res.set_content_provider(shared->size(), type,
+        [shared, partial, reset, stopping](size_t offset, size_t length, httplib::DataSink& sink) {
+          if (!partial) return sink.write(shared->data() + offset, length);
+          size_t half = shared->size() / 2;
+          if (offset < half) sink.write(shared->data() + offset, half - offset);
+          if (reset) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ResetConnection();
+          } else {
+            WaitUntilGone(*stopping);
+          }
+          return false;
+        });
+  }
+};
+
+BoardSite::BoardSite(SiteOptions options) : Options(std::move(options)) {}
+
+BoardSite::~BoardSite() { Stop(); }
+
+bool BoardSite::Listen(std::vector<Host> hosts, bool proxy, const std::string& proxyAddress, std::string& error) {
+  Hosts_ = std::move(hosts);
+  auto handlers = std::make_shared<Handlers>(Handlers{*this});
+  auto start = [&](const std::string& address, int& port, httplib::Server::Handler handler) {
+    auto listener = std::make_unique<Listener>();
+    listener->Server.set_keep_alive_max_count(1);
+    listener->Server.Get(".*", handler);
+    listener->Server.Post(".*", handler);
+    if (port == 0) {
+      port = listener->Server.bind_to_any_port(address);
+      if (port <= 0) return false;
+    } else if (!listener->Server.bind_to_port(address, port)) {
+      return false;
+    }
+    RecordingServer& server = listener->Server;
+    listener->Thread = std::thread([&server] { server.listen_after_bind(); });
+    Listeners.push_back(std::move(listener));
+    return true;
+  };
+  for (Host& host : Hosts_) {
+    const Host* h = &host;
+    if (!start(host.Address, host.Port, [handlers, h](const httplib::Request& req, httplib::Response& res) {
+          handlers->Direct(*h, req, res);
+        })) {
+      error = "cannot listen on " + host.Address + ":" + std::to_string(host.Port);
+      return false;
+    }
+  }
+  if (proxy && !start(proxyAddress, ProxyPort_, [handlers](const httplib::Request& req, httplib::Response& res) {
+        handlers->Proxy(req, res);
+      })) {
+    error = "cannot listen on " + proxyAddress + " for the proxy";
+    return false;
+  }
+  return true;
+}
+
+void BoardSite::Stop() {
+  Stopping.store(true);
+  for (auto& listener : Listeners) listener->Server.stop();
+  for (auto& listener : Listeners)
+    if (listener->Thread.joinable()) listener->Thread.join();
+  Listeners.clear();
+}
+
+}  // namespace vekserver
