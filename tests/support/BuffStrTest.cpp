@@ -155,7 +155,10 @@ TEST(ReadField, SplitsAtTabsOnly) {
 
 TEST(ReadField, TwentyOneFieldsOfAnIndexRecord) {
   std::string record;
-  for (int i = 0; i < 21; ++i) record += (i ? "\t" : "") + std::to_string(i * 7);
+  for (int i = 0; i < 21; ++i) {
+    if (i > 0) record += '\t';
+    record += std::to_string(i * 7);
+  }
   TStringReader reader(record);
   bool end = false;
   int n = 0;
