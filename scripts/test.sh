@@ -1,24 +1,57 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every target and runs every test:
 # natively, natively under the address and undefined-behaviour sanitizers,
-# and the Windows build under Wine.
+# and the Windows build under Wine. Exits non-zero when anything fails.
+#   VEK_BUILD_ROOT    where the build trees go (default: build/ in the repository)
+#   VEK_TEST_KINDS    which trees to build and test (default: "native sanitize windows")
+#   VEK_TEST_TARGETS  build only these test programs and run only their tests
+#                     (for example "test_platform test_support"); default: everything
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
+root=${VEK_BUILD_ROOT:-$here/build}
+export VEK_BUILD_ROOT=$root
 bash "$here/scripts/deps.sh"
-export VEK_WINEPREFIX=$here/build/wineprefix
-status=0
+export VEK_WINEPREFIX=${VEK_WINEPREFIX:-$root/wineprefix}
+kinds=${VEK_TEST_KINDS:-native sanitize windows}
+targets=${VEK_TEST_TARGETS:-}
+
+build_args=()
+test_args=()
+if [ -n "$targets" ]; then
+  names=()
+  for t in $targets; do
+    build_args+=(--target "$t")
+    names+=("${t#test_}")
+  done
+  regex=$(IFS='|'; echo "${names[*]}")
+  test_args=(-R "^($regex)\$")
+fi
+
 run_kind() {
   local kind=$1
   echo "=== $kind: build"
-  bash "$here/scripts/build.sh" "$kind" || return 1
+  bash "$here/scripts/build.sh" "$kind" "${build_args[@]}" || return 1
   echo "=== $kind: test"
-  ctest --test-dir "$here/build/$kind" --output-on-failure -j 2 || return 1
+  ctest --test-dir "$root/$kind" --output-on-failure -j 2 "${test_args[@]}" || return 1
 }
+
+# No Wine process may outlive the run, whatever way it ends.
 stop_wine() { WINEPREFIX=$VEK_WINEPREFIX wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
-for kind in native sanitize windows; do
-  run_kind "$kind" || status=1
+trap 'exit 130' INT TERM
+
+status=0
+failed=()
+for kind in $kinds; do
+  if ! run_kind "$kind"; then
+    status=1
+    failed+=("$kind")
+  fi
 done
 stop_wine
-if [ $status -eq 0 ]; then echo "All test runs passed."; else echo "Some test runs FAILED." >&2; fi
+if [ $status -eq 0 ]; then
+  echo "All test runs passed ($kinds)."
+else
+  echo "Some test runs FAILED: ${failed[*]}" >&2
+fi
 exit $status
