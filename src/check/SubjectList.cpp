@@ -64,24 +64,55 @@ std::string SubjectUrlOfEntry(TVekMainForm& form, const std::string& entry) {
   return "http://" + host + "/" + board + "/" + "subject.txt";
 }
 
-void CountBoardEntry(TStringList& subjectList, const std::string& url) {
+namespace {
+
+// The first line named url (a bare URL is never counted into), or -1.
+int IndexOfBoard(const TStringList& subjectList, const std::string& url) {
   for (int i = 0; i < subjectList.Count(); ++i) {
     const std::string& line = subjectList[i];
     const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;  // a bare URL is never counted into
-    if (platform::CompareTextNoCase(std::string_view(line).substr(0, eq), url) != 0) continue;
-    const int count = StrToIntDef(std::string_view(line).substr(eq + 1), 0);
-    subjectList[i] = url + "=" + std::to_string(count + 1);
-    return;
+    if (eq == std::string::npos) continue;
+    if (platform::CompareTextNoCase(std::string_view(line).substr(0, eq), url) == 0) return i;
   }
-  subjectList.Add(url + "=1");
+  return -1;
+}
+
+void CountAt(TStringList& subjectList, int index, const std::string& url) {
+  const std::string& line = subjectList[index];
+  const int count = StrToIntDef(std::string_view(line).substr(line.find('=') + 1), 0);
+  subjectList[index] = url + "=" + std::to_string(count + 1);
+}
+
+}  // namespace
+
+void CountBoardEntry(TStringList& subjectList, const std::string& url) {
+  const int index = IndexOfBoard(subjectList, url);
+  if (index >= 0) {
+    CountAt(subjectList, index, url);
+  } else {
+    subjectList.Add(url + "=1");
+  }
 }
 
 void GenerateSubjectList(TVekMainForm& form, TStringList& subjectList, const TStringList& datList) {
+  // The Dat list is sorted, so the threads of one board follow each other:
+  // the line found for the previous entry is the first one named so still
+  // (lines before it never change their names, new lines go to the end).
+  std::string lastUrl;
+  int lastIndex = -1;
   for (int i = 0; i < datList.Count(); ++i) {
     form.View.ProcessMessages();
     const std::string url = SubjectUrlOfEntry(form, datList[i]);
-    if (!url.empty()) CountBoardEntry(subjectList, url);
+    if (url.empty()) continue;
+    if (lastIndex < 0 || platform::CompareTextNoCase(url, lastUrl) != 0) {
+      lastIndex = IndexOfBoard(subjectList, url);
+      if (lastIndex < 0) {
+        subjectList.Add(url + "=0");
+        lastIndex = subjectList.Count() - 1;
+      }
+      lastUrl = url;
+    }
+    CountAt(subjectList, lastIndex, url);
   }
 }
 

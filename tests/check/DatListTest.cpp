@@ -46,6 +46,15 @@ TEST_F(DatList, OneEntryPerThreadWhateverTheCaseOrFile) {
   EXPECT_EQ(list[1], "egg.5ch.net\\test\\2.idx");
 }
 
+TEST_F(DatList, TheFirstSpellingOfAThreadIsKept) {
+  Fixture.WriteIndex("egg.5ch.net\\Test\\1.idx", "0");
+  Fixture.WriteIndex("egg.5ch.net\\test\\1.idx", "0");
+  Fixture.WriteIndex("egg.5ch.net\\test\\0.idx", "0");
+  WriteFile(Fixture.Dor("favorite.idx"), "egg.5ch.net\\Test\\1.idx\r\negg.5ch.net\\test\\1.idx\r\negg.5ch.net\\test\\0.idx\r\n");
+  TVekMainForm& form = Start();
+  EXPECT_EQ(Generate(form), (std::vector<std::string>{"egg.5ch.net\\test\\0.idx", "egg.5ch.net\\Test\\1.idx"}));
+}
+
 TEST_F(DatList, FallenAndMalformedIndexFilesAreLeftOut) {
   Fixture.WriteIndex("a.5ch.net\\b\\48.idx", "48");
   Fixture.WriteIndex("a.5ch.net\\b\\32.idx", "32");
