@@ -5,6 +5,7 @@
 
 #include "ReportsFixture.h"
 #include "reports/ResCount.h"
+#include "support/funcs.h"
 
 namespace vek {
 namespace {
@@ -83,6 +84,9 @@ TEST_F(ResCountTest, WritesCountsAndCollectsNewsAndFallenThreads) {
   std::string gone = ThreadRecord("32", "Gone", "egg.5ch.net", "news", "300", "5", "5", "-1") + "\r\nsecond\r\n";
   F.WriteIndex(GonePath, gone);
   F.WriteIndex(ZeroPath, ThreadRecord("0", "Zero", "egg.5ch.net", "news", "400", "10", "10", ""));
+  // An index whose bytes would not change is not written at all.
+  const platform::SystemTime old{2001, 2, 0, 3, 4, 5, 6, 0};
+  SetFileWriteTime(F.LogDir() + SamePath, old);
 
   Run({NewsPath, SamePath, GonePath, ZeroPath});
 
@@ -92,6 +96,7 @@ TEST_F(ResCountTest, WritesCountsAndCollectsNewsAndFallenThreads) {
   EXPECT_EQ(F.ReadIndex(NewsPath),
             ThreadRecord("0", "News", "egg.5ch.net", "news", "100", "12", "10", "") + "\r\nkept\r\n");
   EXPECT_EQ(F.ReadIndex(SamePath), same);
+  EXPECT_EQ(GetFileWriteTime(F.LogDir() + SamePath).Year, 2001);
   EXPECT_EQ(F.ReadIndex(GonePath), gone);  // the mark is off by default
   EXPECT_EQ(F.ReadIndex(ZeroPath), ThreadRecord("0", "Zero", "egg.5ch.net", "news", "400", "10", "10", "-1") + "\r\n");
   EXPECT_GE(F.View.Pumps, 4);
@@ -122,12 +127,12 @@ TEST_F(ResCountTest, ExternalBoardsTakeHostAndBoardFromTheIndex) {
   const std::string ported = "whatever\\dir\\222.idx";
   const std::string noHost = "short.example\\bbs\\333.idx";
   F.WriteCache("ext.example.org%2Fbbs.txt", {"111.dat<>Ext (7)"});
-  F.WriteCache("ext.example.org%3A8080%2Fbbs%2Fsub.txt", {"222.dat<>Ported (3)"});
+  F.WriteCache("ext.example.org%3A8080%2Fbbs%2Fsub.txt", {"222.dat<>Ported (4)"});
   F.WriteIndex(plain, ThreadRecord("0", "Ext", "ext.example.org", "bbs", "111", "5", "5", "-1"));
   F.WriteIndex(ported, ThreadRecord("0", "Ported", "ext.example.org:8080", "bbs/sub", "222", "3", "3", "-1"));
   F.WriteIndex(noHost, "1\t0\t5\tOnly four items");
   Run({plain, ported, noHost});
-  EXPECT_EQ(Update.Items, std::vector<std::string>{plain});
+  EXPECT_EQ(Update.Items, (std::vector<std::string>{plain, ported}));
   EXPECT_EQ(Dead.Count(), 0);
   EXPECT_EQ(F.ReadIndex(plain), ThreadRecord("0", "Ext", "ext.example.org", "bbs", "111", "7", "5", "") + "\r\n");
   EXPECT_EQ(F.ReadIndex(noHost), "1\t0\t5\tOnly four items");
