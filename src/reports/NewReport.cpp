@@ -3,8 +3,8 @@
 // report board, and a fresh snapshot is taken.
 #include "reports/NewReport.h"
 
-#include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "fetch/SubjectFetch.h"
@@ -36,23 +36,46 @@ std::string UsableTemplate(TVekMainForm& form, const std::string& pattern, std::
   return std::string(fallback);
 }
 
-// The keys of a snapshot, ordered as the user's locale orders them, case ignored.
+// The keys of a snapshot, compared as the user's locale compares texts with
+// letter case ignored. Keys made of ASCII letters, digits and dots (all real
+// keys, such as 1234567890.dat) are equal under that comparison exactly when
+// they are equal with ASCII case folded, so they are found by hashing; any
+// other key is compared with the locale's comparison, one by one. This keeps
+// the system comparison (slow on Windows) out of the common case.
 class TKnownKeys {
  public:
   explicit TKnownKeys(std::string_view snapshotText) {
-    ForEachLine(snapshotText, [&](std::string_view line) { Keys.push_back(line); });
-    std::sort(Keys.begin(), Keys.end(),
-              [](std::string_view a, std::string_view b) { return platform::CompareTextNoCase(a, b) < 0; });
+    ForEachLine(snapshotText, [&](std::string_view line) {
+      if (IsPlainKey(line))
+        PlainKeys.insert(Folded(line));
+      else
+        OtherKeys.push_back(line);
+    });
   }
   bool Contains(std::string_view key) const {
-    auto it = std::lower_bound(Keys.begin(), Keys.end(), key, [](std::string_view a, std::string_view b) {
-      return platform::CompareTextNoCase(a, b) < 0;
-    });
-    return it != Keys.end() && platform::CompareTextNoCase(*it, key) == 0;
+    if (IsPlainKey(key) && PlainKeys.count(Folded(key)) != 0) return true;
+    for (std::string_view other : OtherKeys)
+      if (platform::CompareTextNoCase(other, key) == 0) return true;
+    if (IsPlainKey(key)) return false;
+    for (const std::string& plain : PlainKeys)
+      if (platform::CompareTextNoCase(plain, key) == 0) return true;
+    return false;
   }
 
  private:
-  std::vector<std::string_view> Keys;
+  static bool IsPlainKey(std::string_view key) {
+    for (char c : key)
+      if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.')) return false;
+    return true;
+  }
+  static std::string Folded(std::string_view key) {
+    std::string folded(key);
+    for (char& c : folded)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return folded;
+  }
+  std::unordered_set<std::string> PlainKeys;
+  std::vector<std::string_view> OtherKeys;
 };
 
 // What a board's pass learnt for the snapshot rebuild: the snapshot as it was

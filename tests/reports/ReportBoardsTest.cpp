@@ -118,6 +118,17 @@ TEST_F(ReportBoardsTest, NewThreadsAreReportedOnceGroupedByBoard) {
   EXPECT_EQ(NewIdxText(), NewIdxRewritten(3));
 }
 
+TEST_F(ReportBoardsTest, KnownKeysIgnoreLetterCase) {
+  F.WriteCache("e.org%2Fb.txt", {});
+  InitNewReport(*F.Form);
+  F.WriteSnapshot("e.org%2Fb.txt", {"1.DAT", "KEY_A.dat", "2.dat"});
+  F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "key_a.DAT<>A (1)", "key_b.dat<>B (1)", "3.dat<>Three (1)"});
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
+                          Entry("B (1)", "http://e.org/test/read.cgi/b/key_b/") +
+                          Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
+}
+
 TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {});
   F.WriteCache("egg.5ch.net%2Fpoem.txt", {});
