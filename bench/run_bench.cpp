@@ -71,6 +71,9 @@ void AgeFile(const fs::path& path, int secondsAgo) {
 }
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -80,9 +83,6 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile) {
     }
     int nullFd = open("/dev/null", O_RDONLY);
     if (nullFd >= 0) dup2(nullFd, 0);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
     execv(args[0], args.data());
     _exit(127);
   }

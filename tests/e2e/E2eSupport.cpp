@@ -61,7 +61,12 @@ TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
   Port_ = impl.Server.bind_to_any_port("127.0.0.1");
   if (Port_ <= 0) throw std::runtime_error("board server: no port");
   impl.Thread = std::thread([&impl] { impl.Server.listen_after_bind(); });
-  while (!impl.Server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 2000 && !impl.Server.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (!impl.Server.is_running()) {
+    impl.Server.stop();
+    impl.Thread.join();
+    throw std::runtime_error("board server: not listening");
+  }
 }
 
 TBoardServer::~TBoardServer() {
@@ -140,6 +145,11 @@ TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& a
   if (outFd < 0) throw std::runtime_error("mkstemp");
   unlink(outName);
 
+  // Built before the fork: the server thread may hold the allocator's lock
+  // at that moment, so the child must not allocate.
+  std::vector<char*> cargv;
+  for (auto& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork");
   if (pid == 0) {
@@ -148,9 +158,6 @@ TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& a
     dup2(outFd, 2);
     int nullFd = open("/dev/null", O_RDONLY);
     if (nullFd >= 0) dup2(nullFd, 0);
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
     execvp(cargv[0], cargv.data());
     _exit(127);
   }
