@@ -174,13 +174,17 @@ TEST_F(CheckRunScenario, FiveChecksOverOneHostDirectory) {
   ExpectStep("3-refused-too-soon");
 
   // The reader deleted the new-thread report's index: the next check starts
-  // the report afresh with its own response.
+  // the report afresh with its own response. The external board answers
+  // with an error page this time: its cached list stays as it was, and its
+  // host (the server's) counts as failed for the interval.
   std::filesystem::remove(HostDir() + "log/localhost/vek/1000000000.idx");
+  Server.Remove("/ext/subject.txt");
   WaitPastGuard();
   r = Vek("check");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   ExpectRequests(everyBoard);
   ExpectStep("4-report-index-deleted");
+  Server.Put("/ext/subject.txt", "3000000001.dat,外部板のスレ (9)\r\n3000000002.cgi,外部板の別スレ (3)\r\n", true);
 
   // A reset, then new threads on the live board only: the report holds its
   // first line and this check's response.
