@@ -78,7 +78,10 @@ EOF
 touch -d '10 minutes ago' "$demo/prog/vek.ini"
 echo "  host directory:    $demo/host"
 echo "  program directory: $demo/prog"
-echo "  watched threads:   $(cat "$demo/host/"*.idx | wc -l) in $(ls "$demo/host" | grep -c '\.idx$') thread list files"
+for list in favorite.idx work.idx; do
+  echo "  thread list file:  $list ($(wc -l < "$demo/host/$list") threads)"
+done
+echo "  favboard.idx (the host browser's board list) is never read as a thread list"
 
 # A report board's thread log, readable: one response per line of the file,
 # the HTML of the bodies turned into plain lines.
