@@ -120,8 +120,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   IgnoreIdxCheckListBox.Items = idxFiles;
   IgnoreIdxCheckListBox.Checked.assign(idxFiles.size(), false);
   SetIgnoreIdxList(ini.String(VekSection, "IgnoreIdxList", ""));
-  const std::string iconName = ini.String(VekSection, "IconName", "");
-  if (!iconName.empty() && platform::FileExists(iconName)) IconName = iconName;
+  SetIconFile(ini.String(VekSection, "IconName", ""));
   IdxComboBox.Items.resize(1);
   IdxComboBox.Items.insert(IdxComboBox.Items.end(), idxFiles.begin(), idxFiles.end());
   View.ComponentChanged(IdxComboBox);

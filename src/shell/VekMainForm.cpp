@@ -7,6 +7,7 @@
 #include "check/CheckRun.h"
 #include "platform/Clock.h"
 #include "platform/Collate.h"
+#include "platform/Files.h"
 #include "reports/ReportBoards.h"
 #include "support/SjisText.h"
 #include "support/funcs.h"
@@ -171,6 +172,12 @@ void TVekMainForm::IgnoreIdxMenuClick() {
   View.ComponentChanged(IgnoreIdxCheckListBox);
   View.ComponentChanged(IgnoreIdxMenu);
   View.ComponentChanged(IgnoreIdxButton);
+}
+
+void TVekMainForm::SetIconFile(const std::string& fileName) {
+  if (fileName.empty() || !platform::FileExists(fileName)) return;
+  IconName = fileName;
+  View.SetApplicationIcon(fileName);
 }
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }

@@ -130,6 +130,8 @@ class TVekMainForm {
   void InitNewReportMenuClick();
   void WMStartCheck();
   void CheckMenuClick(TMenuItem& item);
+  // Keeps and shows the icon file only when it exists.
+  void SetIconFile(const std::string& fileName);
   void IgnoreIdxMenuClick();
   void QuitMenuClick();
 

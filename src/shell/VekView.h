@@ -20,6 +20,8 @@ class IVekView {
   // Tray picture: a frame of the progress animation (0..27), or -1 for the
   // application's own icon.
   virtual void SetTrayImage(int image) = 0;
+  // The program's icon (window and tray) from an icon file that exists.
+  virtual void SetApplicationIcon(const std::string& fileName) {}
   // Exit takes the icon out of the notification area.
   virtual void RemoveTrayIcon() {}
   // Processes pending window messages (the run stays responsive meanwhile).

@@ -220,6 +220,14 @@ TEST_F(Settings, MissingIconIsNotKept) {
   EXPECT_EQ(Ini("VEK", "IconName"), "");
 }
 
+TEST_F(Settings, UnwritableSettingsFileIsReportedOnceAndTheLogIsStillSaved) {
+  WriteFile(Fixture.App("vek.ini\\inside"), "");  // a directory where the file should be
+  TVekMainForm& form = Fixture.Create();
+  form.FormDestroy();
+  EXPECT_EQ(Fixture.View.Messages.size(), 1u);
+  EXPECT_TRUE(Exists(Fixture.App("veklog.txt")));
+}
+
 TEST_F(Settings, LogIsSavedAtExitInPlaceOfTheLastOne) {
   WriteFile(Fixture.App("veklog.txt"), "old log that is longer than the new one will be, surely, by far and away\r\n");
   TVekMainForm& form = Fixture.Create();
