@@ -61,6 +61,15 @@ TEST_F(ReportBoardsTest, DeadReportWithOneThread) {
   EXPECT_NE(ReadFile(F.Form->DeadReportIdxName()).find("\x81\x60"), std::string::npos);
 }
 
+TEST_F(ReportBoardsTest, TitleCommasKeepFiveFields) {
+  F.WriteIndex("egg.5ch.net\\news\\1.idx", ThreadRecord("0", "表,ソ,,x", "egg.5ch.net", "news", "1", "1", "1", "-1"));
+  WriteDeadReport(*F.Form, ListOf({"egg.5ch.net\\news\\1.idx"}));
+  std::string dat = ReadFile(F.Form->DeadReportDatName());
+  std::string line2 = dat.substr(dat.find("\r\n") + 2);
+  EXPECT_EQ(std::count(line2.begin(), line2.end(), ','), 4);
+  EXPECT_NE(line2.find("表＠｀ソ＠｀＠｀x<BR>"), std::string::npos) << line2;
+}
+
 TEST_F(ReportBoardsTest, DeadReportWithTwoThreadsAndShortIndex) {
   F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "First", "egg.5ch.net", "news", "100", "1", "1", "-1"));
   F.WriteIndex("e.org%3A8080\\bbs\\123.idx", "1\t0\t5");
