@@ -30,6 +30,13 @@ std::wstring WidePath(std::string_view corePath) {
   std::wstring path = Wide(corePath);
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
+  // Beyond MAX_PATH only the "\\?\" form reaches the file system; it takes
+  // absolute paths only, which deep log trees are.
+  constexpr size_t LongPath = MAX_PATH - 12;
+  if (path.size() >= LongPath && path.size() > 2 && path[1] == L':' && path[2] == L'\\')
+    return L"\\\\?\\" + path;
+  if (path.size() >= LongPath && path.rfind(L"\\\\", 0) == 0 && path.rfind(L"\\\\?\\", 0) != 0)
+    return L"\\\\?\\UNC\\" + path.substr(2);
   return path;
 }
 

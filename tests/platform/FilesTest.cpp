@@ -144,6 +144,21 @@ TEST(Files, SlashesAreSeparatorsToo) {
   EXPECT_TRUE(FileExists(dir / "a\\b\\c\\f.txt"));
 }
 
+TEST(Files, PathsLongerThan260CharactersWork) {
+  TempDir dir;
+  std::string deep = dir.Path();
+  while (deep.size() < 300) deep += "board_directory_with_a_long_name\\";
+  ASSERT_TRUE(CreateDirectories(deep));
+  std::string file = deep + "1234567890.idx";
+  ReplaceFileAtomically(file, "deep");
+  ReplaceFileAtomically(file, "deeper");
+  EXPECT_EQ(ReadWholeFile(file), "deeper");
+  EXPECT_EQ(ListFilesBySuffix(deep, ".idx"), std::vector<std::string>{"1234567890.idx"});
+  EXPECT_TRUE(MoveFile(file, deep + "moved.idx"));
+  EXPECT_TRUE(DeleteFile(deep + "moved.idx"));
+  EXPECT_FALSE(FileExists(deep + "moved.idx"));
+}
+
 TEST(Files, DirectoriesAndExistence) {
   TempDir dir;
   std::string deep = dir.Path() + "log\\localhost\\vek\\";
