@@ -1,7 +1,10 @@
 // Terminal text conversion, the sorted-list comparison and the clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/Collate.h"
@@ -43,6 +46,28 @@ TEST(Text, CompareIgnoresAsciiCase) {
   int forward = CompareTextNoCase("ア", "ヂ");
   EXPECT_NE(forward, 0);
   EXPECT_EQ(CompareTextNoCase("ヂ", "ア"), -forward);
+}
+
+TEST(Text, SortOrderFollowsTheWindowsWordSort) {
+  // Symbols before digits before letters, "\\" among the symbols, and the
+  // hyphen weighing nothing until it breaks a tie.
+  std::vector<std::string> paths = {"board\\2.idx",  "board_x\\1.idx", "board\\10.idx",  "Board1\\1.idx",
+                                    "board-a\\1.idx", "boarda\\1.idx",  "board.b\\1.idx", "board~\\1.idx"};
+  std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) { return CompareTextNoCase(a, b) < 0; });
+  EXPECT_EQ(paths, (std::vector<std::string>{"board.b\\1.idx", "board_x\\1.idx", "board~\\1.idx", "board\\10.idx",
+                                             "board\\2.idx", "Board1\\1.idx", "boarda\\1.idx", "board-a\\1.idx"}));
+  EXPECT_LT(CompareTextNoCase("news\\1.idx", "news4vip\\1.idx"), 0);
+  EXPECT_LT(CompareTextNoCase("ab", "a-b"), 0);
+  EXPECT_LT(CompareTextNoCase("a-b", "ac"), 0);
+  EXPECT_GT(CompareTextNoCase("a'b", "ab"), 0);
+  EXPECT_GT(CompareTextNoCase("a-b", "a'b"), 0);
+  EXPECT_GT(CompareTextNoCase("-a", "a-"), 0);
+  EXPECT_GT(CompareTextNoCase("-", ""), 0);
+  EXPECT_GT(CompareTextNoCase("a--b", "a-b"), 0);
+  // Only texts equal but for ASCII case are equal.
+  EXPECT_NE(CompareTextNoCase("a\x01", "a\x02"), 0);
+  EXPECT_NE(CompareTextNoCase("a-b", "a'b"), 0);
+  EXPECT_EQ(CompareTextNoCase("News4VIP-x", "news4vip-X"), 0);
 }
 
 TEST(Clock, DateAndTimeAsAJapaneseSystemShowsThem) {
