@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
+#include "platform/Ini.h"
 #include "support/FileError.h"
 
 namespace vek::platform {
@@ -97,6 +98,7 @@ TEST(FileTimes, NoShareLockKeepsOthersOutButNotTheTimeQuery) {
   EXPECT_EQ(OpenNoShare(path), 0);
   EXPECT_THROW(ReadWholeFile(path), FileError);
   EXPECT_THROW(ReplaceFileAtomically(path, "overwritten"), FileError);
+  EXPECT_FALSE(IniWriteString(path, "VEK", "AutoStart", "1"));
   SystemTime stamp = At(2023, 3, 1, 0, 0, 10);
   EXPECT_TRUE(SetHandleWriteTime(held, stamp));
   SystemTime read;
