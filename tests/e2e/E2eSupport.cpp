@@ -386,6 +386,15 @@ std::vector<std::string> CompareTrees(const TTree& expected, const TTree& actual
   return diffs;
 }
 
+TFileIdentity IdentityOf(const std::string& path) {
+  struct stat st {};
+  TFileIdentity id;
+  if (stat(path.c_str(), &st) != 0) return id;
+  id.Inode = st.st_ino;
+  id.ModifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  return id;
+}
+
 void AgeFile(const std::string& path, int secondsAgo) {
   struct timespec now;
   clock_gettime(CLOCK_REALTIME, &now);

@@ -85,6 +85,15 @@ bool UpdatingExpected();
 // and extra files, and the first differing line of every changed file.
 std::vector<std::string> CompareTrees(const TTree& expected, const TTree& actual);
 
+// Which file a path names and when it was last written: a file replaced by
+// rename gets a new identity even when its bytes are the same.
+struct TFileIdentity {
+  unsigned long long Inode = 0;
+  long long ModifiedNs = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+TFileIdentity IdentityOf(const std::string& path);
+
 // Sets a file's last-write time to secondsAgo seconds before now.
 void AgeFile(const std::string& path, int secondsAgo);
 
