@@ -25,7 +25,8 @@ void CloseHandleOnce(std::atomic<HINTERNET>& slot) {
 struct HttpSession::Impl {
   std::atomic<HINTERNET> Internet{nullptr};
   std::atomic<bool> Aborted{false};
-  HINTERNET Request = nullptr;  // worker only
+  HINTERNET Connection = nullptr;  // worker only
+  HINTERNET Request = nullptr;     // worker only
 };
 
 HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {}
@@ -50,21 +51,53 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   SetDword(internet, INTERNET_OPTION_CONNECT_RETRIES, 0);
   SetDword(internet, INTERNET_OPTION_CONNECT_BACKOFF, 0);
   SetDword(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, HttpTimeoutMs);
-  // The option above is honoured for FTP data only by some WinInet versions;
-  // this one bounds every HTTP receive, so a silent server really ends in 5 s.
-  SetDword(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
   return true;
 }
 
+// The request is made in its three WinInet steps rather than with one
+// InternetOpenUrlA: only a connection handle takes the send and receive
+// time-outs along to its request in every WinInet (Wine's included), and a
+// server that accepts and then stays silent must end in 5 seconds.
 bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
   HINTERNET internet = impl_->Internet.load();
   if (!internet || impl_->Aborted.load()) return false;
-  // Today's servers send http requests on to https: that redirect is followed.
-  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-  impl_->Request = InternetOpenUrlA(internet, url.c_str(), HttpExtraHeaders.data(),
-                                    static_cast<DWORD>(HttpExtraHeaders.size()), flags, 0);
+
+  char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
+  std::string path(url.size() + 1, '\0');
+  std::string extra(url.size() + 1, '\0');
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof host;
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();  // "?" and "#" parts, kept apart from the path
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+  if (!InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return false;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+  path.resize(parts.dwUrlPathLength);
+  if (path.empty()) path = "/";
+  path += extra.substr(0, parts.dwExtraInfoLength);
+
+  impl_->Connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  if (!impl_->Connection) return false;
+  for (HINTERNET h : {internet, impl_->Connection}) {
+    SetDword(h, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
+    SetDword(h, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
+    SetDword(h, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
+  }
+  // Always from the server, never the local cache; today's servers send
+  // http requests on to https, and that redirect is followed.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  impl_->Request = HttpOpenRequestA(impl_->Connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
   if (!impl_->Request) return false;
+  SetDword(impl_->Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
+  SetDword(impl_->Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
+  if (!HttpSendRequestA(impl_->Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()),
+                        nullptr, 0))
+    return false;
 
   char buffer[HttpChunkSize];
   size_t received = 0;
@@ -87,9 +120,10 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
 }
 
 void HttpSession::Close() {
-  if (impl_->Request) {
-    InternetCloseHandle(impl_->Request);
-    impl_->Request = nullptr;
+  // After an Abort these went with their parent; closing them again only fails.
+  for (HINTERNET* h : {&impl_->Request, &impl_->Connection}) {
+    if (*h) InternetCloseHandle(*h);
+    *h = nullptr;
   }
   CloseHandleOnce(impl_->Internet);
 }

@@ -124,7 +124,7 @@ BoardServerProcess::BoardServerProcess(std::vector<std::string> hosts, std::vect
     return;
   }
   std::vector<std::string> args = {binary, "--root", BaseUnix + "/root", "--ports-file", BaseUnix + "/ports",
-                                   "--log", BaseUnix + "/requests.log", "--time-limit", "900"};
+                                   "--log", BaseUnix + "/requests.log", "--time-limit", "900", "--quiet"};
   args.insert(args.end(), options.begin(), options.end());
   if (!Child_->Start(args)) {
     Problem_ = "cannot start " + binary;

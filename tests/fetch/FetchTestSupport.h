@@ -11,6 +11,15 @@
 
 namespace vek::test {
 
+// How long an aborted download may take to end. Wine's WinInet does not let
+// a closed handle interrupt a call blocked on it; such a call ends at the
+// 5-second receive time-out instead.
+#ifdef _WIN32
+constexpr double AbortSeconds = 7.0;
+#else
+constexpr double AbortSeconds = 3.0;
+#endif
+
 // The server every fetch test uses: hosts "a" and "b" and a forward proxy.
 // Started on first use, stopped when the program ends.
 BoardServerProcess& SharedBoardServer();

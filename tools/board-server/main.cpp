@@ -33,12 +33,13 @@ struct Options {
   int Port = 0;
   bool Proxy = false;
   bool WatchStdin = false;
+  bool Quiet = false;
 };
 
 void Usage() {
   std::cerr << "usage: vek-board-server --root DIR [--ports-file FILE] [--log FILE]\n"
                "         [--time-limit SECONDS] [--gzip] [--proxy] [--single-address]\n"
-               "         [--first-address N] [--port N] [--watch-stdin]\n";
+               "         [--first-address N] [--port N] [--watch-stdin] [--quiet]\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -58,6 +59,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (arg == "--first-address") options.FirstOctet = std::stoi(value());
     else if (arg == "--port") options.Port = std::stoi(value());
     else if (arg == "--watch-stdin") options.WatchStdin = true;
+    else if (arg == "--quiet") options.Quiet = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (options.Site.Root.empty()) throw std::invalid_argument("--root is required");
@@ -132,7 +134,7 @@ int main(int argc, char** argv) {
     ready += "host " + host.Name + " " + host.Address + ":" + std::to_string(host.Port) + "\n";
   if (options.Proxy) ready += "proxy 127.0.0.1:" + std::to_string(site.ProxyPort()) + "\n";
   ready += "ready\n";
-  std::cout << ready << std::flush;
+  if (!options.Quiet) std::cout << ready << std::flush;
   if (!options.PortsFile.empty()) WritePortsFile(options.PortsFile, ready);
 
   // Stops by itself: time limit, a signal, its ports file removed, stdin closed.
