@@ -38,6 +38,7 @@ class CheckRunScenario : public TScenario {
     if (IsSkipped()) return;
     Name = "check_run";
     BuildHost();
+    if (HasFatalFailure()) return;
     ServeFirstLists();
   }
 
@@ -72,6 +73,7 @@ class CheckRunScenario : public TScenario {
     WriteIndex(News("1000000008"), Rec("news", "1000000008", "板一覧にしかないスレ", "10", "10", "-1"));
 
     auto live = FixtureLines("subject-a.txt", 0, 12);
+    ASSERT_EQ(live.size(), 12u) << "the real board list subject-a.txt is missing from the shared fixtures";
     // 1227089746: a title full of parentheses, count 50 on the server.
     WriteIndex(Live("1227089746"), Rec("live", "1227089746", TitleOf(live[10]), "45", "45", "-1"));
     WriteIndex(Live("1302924333"), Rec("live", "1302924333", TitleOf(live[0]), "23", "23", "-1"));
