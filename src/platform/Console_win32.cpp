@@ -30,7 +30,9 @@ void WriteTo(DWORD which, std::string_view cp932) {
     std::wstring wide = win32::Wide(cp932);
     WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
   } else {
-    WriteFile(h, cp932.data(), static_cast<DWORD>(cp932.size()), &written, nullptr);
+    while (!cp932.empty() && WriteFile(h, cp932.data(), static_cast<DWORD>(cp932.size()), &written, nullptr) &&
+           written > 0)
+      cp932.remove_prefix(written);
   }
 }
 
