@@ -187,6 +187,10 @@ TEST(Files, MoveRefusesAnExistingTargetAndDeleteRemoves) {
   EXPECT_FALSE(FileExists(a));
   EXPECT_EQ(ReadWholeFile(dir.Path() + "backlog\\a.dat"), "A");
   EXPECT_FALSE(MoveFile(a, dir.Path() + "c.dat"));  // the source is gone
+  ASSERT_TRUE(SetReadOnly(b, true));
+  EXPECT_FALSE(DeleteFile(b));  // as Windows refuses it
+  EXPECT_TRUE(FileExists(b));
+  ASSERT_TRUE(SetReadOnly(b, false));
   EXPECT_TRUE(DeleteFile(b));
   EXPECT_FALSE(FileExists(b));
   EXPECT_FALSE(DeleteFile(b));
