@@ -70,11 +70,14 @@ std::string ReadWholeFile(const std::string& path) {
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) ThrowErrno("stat", path, errno);
   if (S_ISDIR(st.st_mode)) ThrowErrno("open", path, EISDIR);
+  // One byte beyond the size stat gave lets the read after the last one
+  // answer 0 without growing the buffer; a file that grew meanwhile still
+  // reads whole.
   std::string bytes;
-  bytes.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
+  bytes.resize((st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0) + 1);
   size_t used = 0;
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() + 65536);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
     ssize_t n = ::read(fd.Get(), bytes.data() + used, bytes.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;

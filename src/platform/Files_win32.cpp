@@ -45,10 +45,12 @@ std::string ReadWholeFile(const std::string& path) {
   if (!h.Valid()) ThrowLastError("open", path, GetLastError());
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(h.Get(), &size)) ThrowLastError("read", path, GetLastError());
-  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  // One byte beyond the size lets the read after the last one answer 0
+  // without growing the buffer; a file that grew meanwhile still reads whole.
+  std::string bytes(static_cast<size_t>(size.QuadPart) + 1, '\0');
   size_t used = 0;
   for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() + 65536);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
     DWORD chunk = bytes.size() - used > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size() - used);
     DWORD got = 0;
     if (!ReadFile(h.Get(), bytes.data() + used, chunk, &got, nullptr)) ThrowLastError("read", path, GetLastError());

@@ -3,6 +3,7 @@
 // report board, and a fresh snapshot is taken.
 #include "reports/NewReport.h"
 
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -44,20 +45,27 @@ std::string UsableTemplate(TVekMainForm& form, const std::string& pattern, std::
 // the system comparison (slow on Windows) out of the common case.
 class TKnownKeys {
  public:
+  // The views point into snapshotText, which outlives this object.
   explicit TKnownKeys(std::string_view snapshotText) {
+    PlainKeys.reserve(snapshotText.size() / 14 + 1);
     ForEachLine(snapshotText, [&](std::string_view line) {
-      if (IsPlainKey(line))
-        PlainKeys.insert(Folded(line));
-      else
+      if (!IsPlainKey(line))
         OtherKeys.push_back(line);
+      else if (HasUpper(line))
+        PlainKeys.insert(Folded_.emplace_back(Folded(line)));
+      else
+        PlainKeys.insert(line);
     });
   }
   bool Contains(std::string_view key) const {
-    if (IsPlainKey(key) && PlainKeys.count(Folded(key)) != 0) return true;
+    if (IsPlainKey(key)) {
+      bool found = HasUpper(key) ? PlainKeys.count(Folded(key)) != 0 : PlainKeys.count(key) != 0;
+      if (found) return true;
+    }
     for (std::string_view other : OtherKeys)
       if (platform::CompareTextNoCase(other, key) == 0) return true;
     if (IsPlainKey(key)) return false;
-    for (const std::string& plain : PlainKeys)
+    for (std::string_view plain : PlainKeys)
       if (platform::CompareTextNoCase(plain, key) == 0) return true;
     return false;
   }
@@ -68,13 +76,19 @@ class TKnownKeys {
       if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.')) return false;
     return true;
   }
+  static bool HasUpper(std::string_view key) {
+    for (char c : key)
+      if (c >= 'A' && c <= 'Z') return true;
+    return false;
+  }
   static std::string Folded(std::string_view key) {
     std::string folded(key);
     for (char& c : folded)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     return folded;
   }
-  std::unordered_set<std::string> PlainKeys;
+  std::deque<std::string> Folded_;  // storage of the folded keys (stable addresses)
+  std::unordered_set<std::string_view> PlainKeys;
   std::vector<std::string_view> OtherKeys;
 };
 
