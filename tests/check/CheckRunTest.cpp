@@ -193,6 +193,86 @@ TEST_F(CheckRun, BoardsFailingSkippedAndFetched) {
   EXPECT_EQ(server.Requests(), (Lines{"/a/subject.txt", "/b/subject.txt", "/e/subject.txt"}));
 }
 
+// 25 boards on three hosts, in an order that is not sorted: two hosts that
+// answer and one where nothing listens. The downloads follow the list's own
+// order (the busiest-host count sorts it only afterwards); a board named in
+// the ban list is skipped without a request; the first board of the dead host
+// fails and the rest of that host is skipped.
+TEST_F(CheckRun, TwentyFiveBoardsOnThreeHostsOneDown) {
+  TLoopbackServer serverA, serverB;
+  const std::string hostA = "127.0.0.1:" + std::to_string(serverA.Port);
+  const std::string hostB = "127.0.0.1:" + std::to_string(serverB.Port);
+  const std::string down = "127.0.0.2:" + std::to_string(serverA.Port);  // refused: nothing bound there
+  // A: 7 boards (one banned), B: 6, down: 12. Board names fall as i rises.
+  const std::string hostOf = "ABACBCACBCACCBACCBCACBCAC";
+  ASSERT_EQ(hostOf.size(), 25u);
+  Lines lines;
+  Lines requestsA, requestsB;
+  for (int i = 0; i < 25; ++i) {
+    const std::string board = "/b" + std::to_string(30 - i) + "/subject.txt";
+    const char h = hostOf[static_cast<size_t>(i)];
+    lines.push_back("http://" + (h == 'A' ? hostA : h == 'B' ? hostB : down) + board + "=0");
+    if (h == 'A' && i != 2) requestsA.push_back(board);
+    if (h == 'B') requestsB.push_back(board);
+    if (h != 'C') (h == 'A' ? serverA : serverB).Put(board, Listing);
+  }
+  std::string subjectList;
+  for (const auto& l : lines) subjectList += l + "\r\n";
+  WriteFile(Fixture.App("subject_list.txt"), subjectList);
+  WriteFile(Fixture.App("ban_list.txt"), "/b28/\r\n");
+  TVekMainForm& form = Start("TimeOutTime=5\r\n");
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+
+  Lines steps1to3 = {"Generate Dat List: start", "  Generate Idx List ... done", "Generate Dat List: done(*s)", "",
+                     "Generate Subject List ... done(*s)", "", "Get subject.txt: start"};
+  Lines failed;
+  for (int i = 0; i < 25; ++i) {
+    const std::string& l = lines[static_cast<size_t>(i)];
+    const char h = hostOf[static_cast<size_t>(i)];
+    const bool skipped = i == 2 || (h == 'C' && i > 3);
+    steps1to3.push_back("  Get " + l + (skipped ? " ... skipped" : i == 3 ? " ... failed(*s)" : " ... done(*s)"));
+    if (skipped || i == 3) failed.push_back(l);
+  }
+  // The busiest host that answered has 7 boards (the banned one counts: its
+  // host is not banned); the dead host's 12 do not count.
+  steps1to3.insert(steps1to3.end(), {"  Interval: 140", "Get subject.txt: done", ""});
+  EXPECT_EQ(MaskedLog(Fixture.View.Log), Expected(form, steps1to3, Steps4to7));
+  EXPECT_EQ(form.CheckInterval, 140000u);
+
+  // Frames 0 0 1 1 2 2 3 3 4 5 5 6 6 7 7 8 8 9 10 10 11 11 12 12 13; the
+  // failure at board 3 (frame 1, unchanged) shows 1 + 14 at once.
+  EXPECT_EQ(Fixture.View.TrayImages,
+            (std::vector<int>{0, 1, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, -1}));
+  Lines titles = {"VEK [1/7]", "VEK [2/7]"};
+  Lines statusTexts;
+  for (int i = 0; i < 25; ++i) {
+    titles.push_back("VEK [3/7] (" + std::to_string(i) + "/25)");
+    statusTexts.push_back(std::to_string(i) + "/25");
+  }
+  titles.insert(titles.end(), {"VEK [4/7]", "VEK [5/7]", "VEK [6/7]", "VEK [7/7]", "VEK"});
+  statusTexts.push_back("25/25");
+  EXPECT_EQ(Fixture.View.Titles, titles);
+  EXPECT_EQ(Fixture.View.StatusTexts, statusTexts);
+
+  std::string failedText;
+  for (const auto& l : failed) failedText += l + "\r\n";
+  ASSERT_EQ(failed.size(), 13u);
+  EXPECT_EQ(ReadFile(Fixture.App("failed.txt")), failedText);
+  EXPECT_EQ(Fixture.View.OpenedDocuments, Lines{Fixture.App("failed.txt")});
+  EXPECT_EQ(serverA.Requests(), requestsA);
+  EXPECT_EQ(serverB.Requests(), requestsB);
+  // Each board that answered is in the cache; nothing for the others.
+  for (int i = 0; i < 25; ++i) {
+    const std::string& l = lines[static_cast<size_t>(i)];
+    std::string name = l.substr(7, l.find("/subject.txt") - 7);
+    for (size_t at; (at = name.find('/')) != std::string::npos;) name.replace(at, 1, "%2F");
+    for (size_t at; (at = name.find(':')) != std::string::npos;) name.replace(at, 1, "%3A");
+    const bool fetched = hostOf[static_cast<size_t>(i)] != 'C' && i != 2;
+    EXPECT_EQ(Exists(Fixture.App("subject\\" + name + ".txt")), fetched) << l;
+  }
+}
+
 TEST_F(CheckRun, FailedReportOffLeavesAnEarlierFailedListAlone) {
   WriteFile(Fixture.App("failed.txt"), "earlier");
   WriteFile(Fixture.App("ban_list.txt"), "127.0.0.1\r\n");
