@@ -64,8 +64,10 @@ class CheckRunScenario : public TScenario {
     WriteIndex(News("1000000003"), Rec("news", "1000000003", "レス数が消えたスレ", "10", "10", ""));
     WriteIndex(News("1000000004"), Rec("news", "1000000004", "落ちる,カンマ入り,スレ", "5", "5", "-1"));
     // A second line that the host browser keeps: a count update leaves it.
-    WriteIndex(News("1000000005"), Rec("news", "1000000005", "未読のままのスレ", "10", "10", ""),
-               "two\tmore\tfields\r\n");
+    // Flag 32 is one the host browser sets itself; the fallen mark adds 16.
+    TIndexRecord unread = Rec("news", "1000000005", "未読のままのスレ", "10", "10", "");
+    unread.Flags = "32";
+    WriteIndex(News("1000000005"), unread, "two\tmore\tfields\r\n");
     WriteIndex(News("1000000006"), Rec("news", "1000000006", "ローカル数不明", "10", "abc", "-1"));
     TIndexRecord fallen = Rec("news", "1000000007", "もう落ちたスレ", "9", "9", "-1");
     fallen.Flags = "48";
@@ -135,8 +137,9 @@ class CheckRunScenario : public TScenario {
 // The whole life of a reader's setup over five checks: news and no news,
 // counts of 0, threads that fall, a host that is down, an external board,
 // titles with commas, an excluded board, a refused early check, a deleted
-// report index and a reset of the new-thread report between checks.
-TEST_F(CheckRunScenario, FiveChecksOverOneHostDirectory) {
+// report index, a reset of the new-thread report between checks, and the
+// fallen mark on for one start.
+TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
   const std::vector<std::string> everyBoard = {"/live/subject.txt", "/excl/subject.txt", "/news/subject.txt",
                                                "/ext/subject.txt"};
 
@@ -216,6 +219,42 @@ TEST_F(CheckRunScenario, FiveChecksOverOneHostDirectory) {
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   ExpectRequests(everyBoard);
   ExpectStep("5-reset-then-check");
+
+  // With the fallen mark on for this start: the thread that has just gone
+  // (flags 32, a second line) and the two that went earlier get flag 16 in
+  // their index files, which keep only their first line; all three are in
+  // the dead-thread report once more.
+  Server.Put("/news/subject.txt",
+             "1000000011.dat<>ふつうの新スレ (3)\n"
+             "1000000001.dat<>ニュース速報その1 (18)\n"
+             "1000000003.dat<>レス数が消えたスレ (0)\n"
+             "1000000010.dat<>新スレ,カンマ付き,です (1)\n"
+             "1000000002.dat<>変化なしのスレ (12)\n"
+             "1000000008.dat<>板一覧にしかないスレ (31)\n"
+             "1000000009.dat<>見ていないスレ (101)\n");
+  WaitPastGuard();
+  r = Vek("check", {"--mark-fallen"});
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  ExpectRequests(everyBoard);
+  ExpectStep("6-fallen-marked");
+
+  // The next start has the mark off again (it is never saved). The marked
+  // threads are no longer watched: not asked for, not reported. The thread
+  // that falls now is reported, and its index file stays as it was.
+  Server.Put("/news/subject.txt",
+             "1000000011.dat<>ふつうの新スレ (3)\n"
+             "1000000001.dat<>ニュース速報その1 (18)\n"
+             "1000000003.dat<>レス数が消えたスレ (0)\n"
+             "1000000010.dat<>新スレ,カンマ付き,です (1)\n"
+             "1000000008.dat<>板一覧にしかないスレ (31)\n"
+             "1000000009.dat<>見ていないスレ (101)\n");
+  const std::string unchanged = test::ReadFile(HostDir() + "log/" + H1() + "/news/1000000002.idx");
+  WaitPastGuard();
+  r = Vek("check");
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  ExpectRequests(everyBoard);
+  ExpectStep("7-mark-not-kept");
+  EXPECT_EQ(test::ReadFile(HostDir() + "log/" + H1() + "/news/1000000002.idx"), unchanged);
 }
 
 }  // namespace

@@ -65,10 +65,15 @@ TEST_F(ConsoleCommand, CheckRunsAndConfigReports) {
 TEST_F(ConsoleCommand, UsageErrorsAndHelp) {
   EXPECT_EQ(RunVek("").Status, 64);
   EXPECT_EQ(RunVek("config --wait").Status, 64);
+  EXPECT_EQ(RunVek("init-report --mark-fallen").Status, 64);
+  EXPECT_EQ(RunVek("--mark-fallen").Status, 64);
   EXPECT_EQ(RunVek("frobnicate").Status, 64);
   const TOutput help = RunVek("--help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Stdout.find("check --wait"), std::string::npos);
+  EXPECT_NE(help.Stdout.find("check --mark-fallen"), std::string::npos);
+  // The menu item's name reaches the terminal in its encoding.
+  EXPECT_NE(help.Stdout.find(platform::Cp932ToUtf8("\"DAT 落ちをマークする\"")), std::string::npos);
 }
 
 #endif
