@@ -44,7 +44,7 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 // The first line of a text (without its end) and where the next one starts.
 std::string_view FirstLine(std::string_view text, size_t& next) {
-  size_t end = text.find_first_of("\r\n");
+  size_t end = FirstLineEnd(text);
   if (end == std::string_view::npos) {
     next = text.size();
     return text;
@@ -360,6 +360,19 @@ std::string SnapshotText(std::string_view cacheText) {
     text += CrLf;
   });
   return text;
+}
+
+bool IsSnapshotOf(std::string_view snapshotText, std::string_view cacheText) {
+  size_t pos = 0;
+  bool same = ForEachLineWhile(cacheText, [&](std::string_view line) {
+    std::string_view key = SubjectLineKey(line);
+    if (snapshotText.size() - pos < key.size() + CrLf.size()) return false;
+    if (snapshotText.compare(pos, key.size(), key) != 0) return false;
+    if (snapshotText.compare(pos + key.size(), CrLf.size(), CrLf) != 0) return false;
+    pos += key.size() + CrLf.size();
+    return true;
+  });
+  return same && pos == snapshotText.size();
 }
 
 void WriteSnapshotFile(const std::string& cacheFileName) {

@@ -124,6 +124,8 @@ std::string BoardUrlOfCacheName(std::string_view cacheFileName);
 std::string SnapshotFileName(std::string_view cacheFileName);
 // One line per cache line: its text before the first "<>", each with CR LF.
 std::string SnapshotText(std::string_view cacheText);
+// snapshotText == SnapshotText(cacheText), without building the latter.
+bool IsSnapshotOf(std::string_view snapshotText, std::string_view cacheText);
 // Reads the cache file and replaces its snapshot file (left alone when it
 // already holds those bytes). Throws FileError.
 void WriteSnapshotFile(const std::string& cacheFileName);

@@ -5,13 +5,13 @@
 
 #include <deque>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "fetch/SubjectFetch.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
 #include "reports/HostLog.h"
+#include "reports/KeyTable.h"
 #include "reports/ReportBoards.h"
 #include "reports/TextLines.h"
 #include "shell/VekMainForm.h"
@@ -47,27 +47,29 @@ class TKnownKeys {
  public:
   // The views point into snapshotText, which outlives this object.
   explicit TKnownKeys(std::string_view snapshotText) {
-    PlainKeys.reserve(snapshotText.size() / 14 + 1);
+    PlainKeys.Reset(snapshotText.size() / 14 + 1);
     ForEachLine(snapshotText, [&](std::string_view line) {
       if (!IsPlainKey(line))
         OtherKeys.push_back(line);
       else if (HasUpper(line))
-        PlainKeys.insert(Folded_.emplace_back(Folded(line)));
+        PlainKeys.Insert(Folded_.emplace_back(Folded(line)), 0);
       else
-        PlainKeys.insert(line);
+        PlainKeys.Insert(line, 0);
     });
   }
   bool Contains(std::string_view key) const {
     if (IsPlainKey(key)) {
-      bool found = HasUpper(key) ? PlainKeys.count(Folded(key)) != 0 : PlainKeys.count(key) != 0;
+      bool found = HasUpper(key) ? PlainKeys.Find(Folded(key)) != nullptr : PlainKeys.Find(key) != nullptr;
       if (found) return true;
     }
     for (std::string_view other : OtherKeys)
       if (platform::CompareTextNoCase(other, key) == 0) return true;
     if (IsPlainKey(key)) return false;
-    for (std::string_view plain : PlainKeys)
-      if (platform::CompareTextNoCase(plain, key) == 0) return true;
-    return false;
+    bool found = false;
+    PlainKeys.ForEachKey([&](std::string_view plain) {
+      if (!found && platform::CompareTextNoCase(plain, key) == 0) found = true;
+    });
+    return found;
   }
 
  private:
@@ -88,15 +90,15 @@ class TKnownKeys {
     return folded;
   }
   std::deque<std::string> Folded_;  // storage of the folded keys (stable addresses)
-  std::unordered_set<std::string_view> PlainKeys;
+  TKeyTable PlainKeys;
   std::vector<std::string_view> OtherKeys;
 };
 
-// What a board's pass learnt for the snapshot rebuild: the snapshot as it was
-// and as it must become, so unchanged ones are not written again.
+// What a board's pass learnt for the snapshot rebuild: whether its snapshot
+// must change, and to what, so unchanged ones are not written again.
 struct TSnapshotState {
-  std::string OldText;
-  std::string NewText;
+  bool Changed = false;
+  std::string NewText;  // kept only when changed
 };
 
 struct TTemplates {
@@ -186,10 +188,18 @@ void WriteNewReport(TVekMainForm& form) {
     if (!platform::FileExists(snapshotName)) continue;
     if (ContainsAnyOf(cacheFileName, exclusions)) continue;
     TSnapshotState& state = snapshots[name];
-    state.OldText = platform::ReadWholeFile(snapshotName);
+    const std::string oldText = platform::ReadWholeFile(snapshotName);
     const std::string cacheText = platform::ReadWholeFile(cacheFileName);
+    // A board whose keys are line for line those of its snapshot has no new
+    // thread, and its snapshot stays: the usual case for a quiet board.
+    if (IsSnapshotOf(oldText, cacheText)) {
+      form.View.ProcessMessages();
+      continue;
+    }
     state.NewText = SnapshotText(cacheText);
-    ReportBoard(form, name, cacheText, TKnownKeys(state.OldText), templates, response);
+    state.Changed = state.NewText != oldText;
+    ReportBoard(form, name, cacheText, TKnownKeys(oldText), templates, response);
+    if (!state.Changed) state.NewText = std::string();
   }
   response.Write(",");
 
@@ -215,7 +225,7 @@ void WriteNewReport(TVekMainForm& form) {
     auto known = snapshots.find(name);
     if (known == snapshots.end())
       WriteSnapshotFile(sbjPath + name);
-    else if (known->second.NewText != known->second.OldText)
+    else if (known->second.Changed)
       WriteSnapshotText(SnapshotFileName(sbjPath + name), known->second.NewText);
   }
 }

@@ -3,12 +3,14 @@
 // files whose bytes change.
 #include "reports/ResCount.h"
 
+#include <array>
+#include <charconv>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/Files.h"
 #include "reports/HostLog.h"
+#include "reports/KeyTable.h"
 #include "reports/TextLines.h"
 #include "shell/VekMainForm.h"
 #include "support/SjisText.h"
@@ -55,25 +57,26 @@ std::string ExternalCacheFileName(std::string_view indexText) {
 }
 
 // The subject lines of one board by key: the first line of each key wins.
+// Lines without "<>" are left out: every key looked up ends in ".dat".
 class TSubjectCache {
  public:
   void Load(const std::string& fileName) {
-    Lines.clear();
     Text = platform::ReadWholeFile(fileName);
-    Lines.reserve(Text.size() / 48 + 1);
+    Lines.Reset(Text.size() / 48 + 1);
     ForEachLine(Text, [&](std::string_view line) {
       size_t mark = line.find("<>");
-      Lines.emplace(mark == std::string_view::npos ? std::string_view() : line.substr(0, mark), line);
+      if (mark != std::string_view::npos) Lines.Insert(line.substr(0, mark), line.size());
     });
   }
   int CountOf(std::string_view key) const {
-    auto found = Lines.find(key);
-    return found == Lines.end() ? -1 : CountOfSubjectLine(found->second);
+    // A line starts with its key, so the key's entry leads back to the line.
+    const TKeyTable::TEntry* entry = Lines.Find(key);
+    return entry ? CountOfSubjectLine(std::string_view(entry->Data, entry->Value)) : -1;
   }
 
  private:
   std::string Text;
-  std::unordered_map<std::string_view, std::string_view> Lines;
+  TKeyTable Lines;
 };
 
 }  // namespace
@@ -113,6 +116,50 @@ bool ApplyServerCount(TIndexFields& fields, int count) {
   return newMark != "-1";
 }
 
+bool RewriteServerCount(std::string_view indexText, int count, std::string& newText) {
+  size_t lineEnd = FirstLineEnd(indexText);
+  std::string_view line = indexText.substr(0, lineEnd);
+  std::array<std::string_view, IndexFieldCount> fields{};
+  size_t start = 0;
+  for (size_t i = 0; i < fields.size() && start <= line.size(); ++i) {
+    size_t tab = line.find('\t', start);
+    size_t end = tab == std::string_view::npos ? line.size() : tab;
+    fields[i] = line.substr(start, end - start);
+    start = end + 1;
+  }
+
+  // The same rules as ApplyServerCount, over views.
+  char digits[16];
+  std::string_view& serverCount = fields[ServerCountField];
+  const std::string_view localCount = fields[LocalCountField];
+  std::string_view& newMark = fields[NewMarkField];
+  int local = StrToIntDef(localCount, 1002);
+  if (count == 0) {
+    serverCount = localCount;
+  } else {
+    auto converted = std::to_chars(digits, digits + sizeof digits, count);
+    serverCount = std::string_view(digits, static_cast<size_t>(converted.ptr - digits));
+  }
+  if (count > local && newMark == "-1") newMark = {};
+  if (count == 0) newMark = "-1";
+
+  newText.clear();
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) newText += '\t';
+    newText += fields[i];
+  }
+  newText += "\r\n";
+  if (lineEnd != std::string_view::npos) {
+    size_t next = lineEnd + 1;
+    if (indexText[lineEnd] == '\r' && next < indexText.size() && indexText[next] == '\n') ++next;
+    ForEachLine(indexText.substr(next), [&](std::string_view further) {
+      newText += further;
+      newText += "\r\n";
+    });
+  }
+  return newMark != "-1";
+}
+
 void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList& updateList, TStringList& deadList) {
   const std::string logPath = form.LogPath();
   const std::string sbjPath = form.SbjPath();
@@ -122,6 +169,11 @@ void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList
   std::string currentName;
   TSubjectCache cache;
   std::unordered_set<std::string> missingCaches;  // tested once per run, not once per thread
+  // Threads of one board follow each other in the list: the cache name of
+  // the last primary board directory is kept with the test of its safety.
+  std::string primaryDir, primaryName;
+  bool primaryKnown = false, primarySafe = false;
+  std::string indexName, externalName, newText;
 
   for (const std::string& path : datList.Items) {
     if (!IsSafeRelativePath(path)) {
@@ -129,35 +181,48 @@ void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList
       form.View.ProcessMessages();
       continue;
     }
-    const std::string indexName = logPath + path;
+    indexName.assign(logPath).append(path);
     // External boards need their index file for the cache name; it is read
     // once and reused for the count rewrite.
     std::string indexText;
     bool haveIndexText = false;
-    std::string name;
+    std::string_view name;
+    bool safeName = true;
     if (ContainsAnySuffix(path, suffixes)) {
-      name = PrimaryCacheFileName(path);
+      size_t last = SjisFindLast(path, '\\');
+      std::string_view dir = last == std::string::npos ? std::string_view() : std::string_view(path).substr(0, last + 1);
+      if (!primaryKnown || dir != primaryDir) {
+        primaryDir.assign(dir);
+        primaryName = PrimaryCacheFileName(path);
+        primarySafe = primaryName.empty() || IsSafeCacheFileName(primaryName);
+        primaryKnown = true;
+      }
+      name = primaryName;
+      safeName = primarySafe;
     } else {
+      externalName.clear();
       std::string itemsName = logPath + ChangeFileExt(path, ".idx");
       if (platform::FileExists(itemsName)) {
         indexText = platform::ReadWholeFile(itemsName);
         haveIndexText = itemsName == indexName;
-        name = ExternalCacheFileName(indexText);
+        externalName = ExternalCacheFileName(indexText);
       }
+      name = externalName;
+      safeName = name.empty() || IsSafeCacheFileName(name);
     }
-    if (!name.empty() && !IsSafeCacheFileName(name)) {
-      form.AddLogLine("  Refused unsafe board name: " + name + " (" + path + ")");
-      name.clear();
+    if (!safeName) {
+      form.AddLogLine("  Refused unsafe board name: " + std::string(name) + " (" + path + ")");
+      name = {};
     }
 
     if (name != currentName) {
       currentName = name;
-      if (name.empty() || missingCaches.count(name) != 0) {
+      if (name.empty() || missingCaches.count(currentName) != 0) {
         currentName.clear();
-      } else if (platform::FileExists(sbjPath + name)) {
-        cache.Load(sbjPath + name);
+      } else if (platform::FileExists(sbjPath + currentName)) {
+        cache.Load(sbjPath + currentName);
       } else {
-        missingCaches.insert(name);
+        missingCaches.insert(currentName);
         currentName.clear();
       }
     }
@@ -173,9 +238,7 @@ void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList
         }
       } else {
         if (!haveIndexText) indexText = platform::ReadWholeFile(indexName);
-        TIndexRecord record = ParseIndexRecord(indexText);
-        bool news = ApplyServerCount(record.Fields, count);
-        std::string newText = RewrittenIndexText(record);
+        bool news = RewriteServerCount(indexText, count, newText);
         if (newText != indexText) platform::ReplaceFileAtomically(indexName, newText);
         if (news) updateList.Add(path);
       }

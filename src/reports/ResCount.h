@@ -31,4 +31,9 @@ int CountOfSubjectLine(std::string_view line);
 // the thread then has news.
 bool ApplyServerCount(TIndexFields& fields, int count);
 
+// The whole index file as reading its record, ApplyServerCount and
+// RewrittenIndexText leave it, built into newText (its buffer is reused from
+// thread to thread); true when the thread then has news.
+bool RewriteServerCount(std::string_view indexText, int count, std::string& newText);
+
 }  // namespace vek

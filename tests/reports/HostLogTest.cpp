@@ -176,6 +176,40 @@ TEST(HostLogSnapshot, KeysOfEveryCacheLineInOrder) {
   EXPECT_EQ(ReadFile(dir / "h%2Fb.lst"), "5.dat\r\n");
 }
 
+// The report compares a board with its snapshot before building anything; the
+// answer must be exactly whether a fresh snapshot would have the same bytes.
+TEST(HostLogSnapshot, SnapshotOfIsTheByteComparisonWithAFreshSnapshot) {
+  const std::vector<std::string> caches{
+      "",
+      "1.dat<>A (1)\r\n2.dat<>B (2)\r\n",
+      "1.dat<>A (1)\n2.dat<>B (2)",
+      "1.dat<>A (1)\r\nno mark\r\n\r\n<>empty key (1)\r\n",
+      "1.dat<>A (1)\r2.dat<>B (2)\r",
+      "12.dat<>A (1)\r\n",
+      "1.dat<>x<>y (1)\r\n",
+  };
+  const std::vector<std::string> snapshots{
+      "",
+      "1.dat\r\n2.dat\r\n",
+      "1.dat\r\n2.dat",
+      "1.dat\n2.dat\n",
+      "2.dat\r\n1.dat\r\n",
+      "1.dat\r\n2.dat\r\n3.dat\r\n",
+      "1.dat\r\n",
+      "1.dat\r\n\r\n\r\n\r\n",
+      "1.dat\r\n\r\n\r\n",
+      "12.dat\r\n",
+      "1.dat\r\n2.dat\r\n\r\n",
+      "1.da\r\n",
+      "\r\n",
+  };
+  for (const std::string& cache : caches) {
+    EXPECT_TRUE(IsSnapshotOf(SnapshotText(cache), cache)) << cache;
+    for (const std::string& snapshot : snapshots)
+      EXPECT_EQ(IsSnapshotOf(snapshot, cache), SnapshotText(cache) == snapshot) << cache << " / " << snapshot;
+  }
+}
+
 TEST(HostLogThreadList, EveryLineIsAThreadPath) {
   TempDir dir;
   WriteFile(dir / "favorite.idx", "a\\b\\1.idx\r\nc\\d\\2.idx\nlast\\x\\3.idx");

@@ -7,6 +7,7 @@
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
 #include "reports/ReportBoards.h"
+#include "support/funcs.h"
 
 namespace vek {
 namespace {
@@ -136,6 +137,46 @@ TEST_F(ReportBoardsTest, KnownKeysIgnoreLetterCase) {
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
                           Entry("B (1)", "http://e.org/test/read.cgi/b/key_b/") +
                           Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
+}
+
+// A board whose keys are those of its snapshot, line for line, reports
+// nothing and keeps its snapshot file untouched; the same keys in another
+// order report nothing either but are snapshotted in the new order.
+TEST_F(ReportBoardsTest, BoardsWithoutNewThreadsKeepOrRefreshTheirSnapshots) {
+  F.WriteCache("egg.5ch.net%2Fquiet.txt", {"1.dat<>One (1)", "no mark", "2.dat<>Two (2)"});
+  F.WriteCache("egg.5ch.net%2Fbumped.txt", {"3.dat<>Three (1)", "4.dat<>Four (1)"});
+  F.WriteCache("egg.5ch.net%2Fbusy.txt", {"5.dat<>Five (1)"});
+  InitNewReport(*F.Form);
+  const platform::SystemTime old{2001, 2, 0, 3, 4, 5, 6, 0};
+  SetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fquiet.lst", old);
+  SetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fbumped.lst", old);
+  F.WriteCache("egg.5ch.net%2Fquiet.txt", {"1.dat<>One (7)", "no mark either", "2.dat<>Two, again (9)"});
+  F.WriteCache("egg.5ch.net%2Fbumped.txt", {"4.dat<>Four (2)", "3.dat<>Three (1)"});
+  F.WriteCache("egg.5ch.net%2Fbusy.txt", {"6.dat<>Six (1)", "5.dat<>Five (2)"});
+
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/busy/") +
+                          Entry("Six (1)", "http://egg.5ch.net/test/read.cgi/busy/6/") + ",\r\n");
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fquiet.lst"), "1.dat\r\n\r\n2.dat\r\n");
+  EXPECT_EQ(GetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fquiet.lst").Year, 2001);
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fbumped.lst"), "4.dat\r\n3.dat\r\n");
+  EXPECT_NE(GetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fbumped.lst").Year, 2001);
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fbusy.lst"), "6.dat\r\n5.dat\r\n");
+  // The window is kept responsive on every board, quiet ones included.
+  EXPECT_GE(F.View.Pumps, 3);
+}
+
+// A snapshot that only misses its last line end is not the board's
+// snapshot: the board is compared key by key and its snapshot rewritten.
+TEST_F(ReportBoardsTest, NearlyEqualSnapshotIsComparedKeyByKey) {
+  F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "2.dat<>Two (1)"});
+  InitNewReport(*F.Form);
+  test::WriteFile(F.SbjDir() + "e.org%2Fb.lst", "1.dat\r\n2.dat");
+  F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "2.dat<>Two (1)", "3.dat<>Three (1)"});
+  WriteNewReport(*F.Form);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
+                          Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
+  EXPECT_EQ(ReadFile(F.SbjDir() + "e.org%2Fb.lst"), "1.dat\r\n2.dat\r\n3.dat\r\n");
 }
 
 TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {

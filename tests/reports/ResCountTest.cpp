@@ -58,6 +58,39 @@ TEST(ApplyServerCount, FieldsSevenToNineFollowTheNewsRules) {
   }
 }
 
+// The count update rewrites index files straight from their text; the bytes
+// must be those of reading the record, applying the count and writing it back.
+TEST(RewriteServerCount, SameBytesAsTheRecordRoundTrip) {
+  const std::string full = test::ThreadRecord("0", "表題", "egg.5ch.net", "news", "100", "10", "10", "-1");
+  const std::vector<std::string> texts{
+      "",
+      "\r\n",
+      "1\t0",
+      full,
+      full + "\r\n",
+      full + "\n",
+      full + "\r",
+      full + "\r\nsecond\r\nthird",
+      full + "\nsecond\r\rthird\n\n",
+      full + "\textra\tfields\r\n",
+      test::ThreadRecord("0", "T", "h", "b", "1", "5", "abc", "") + "\r\n",
+      test::ThreadRecord("0", "T", "h", "b", "1", "5", "7", "3") + "\r\n",
+      test::ThreadRecord("0", "T", "h", "b", "1", "5", "-2", "-1") + "\r\n",
+      "1\t0\t0\tT\th\tb\t1\t5\t5\r\nshort first line\r\n",
+      "1\t0\t0\tT\th\tb\t1\t5\t5\t-1\r\n",
+      "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t",
+  };
+  std::string rewritten = "left from an earlier thread";
+  for (const std::string& text : texts) {
+    for (int count : {0, 1, 4, 5, 7, 10, 11, 1002, 1003, 123456789}) {
+      TIndexRecord record = ParseIndexRecord(text);
+      bool news = ApplyServerCount(record.Fields, count);
+      EXPECT_EQ(RewriteServerCount(text, count, rewritten), news) << text << " / " << count;
+      EXPECT_EQ(rewritten, RewrittenIndexText(record)) << text << " / " << count;
+    }
+  }
+}
+
 class ResCountTest : public ::testing::Test {
  protected:
   void Run(const std::vector<std::string>& datList) {
