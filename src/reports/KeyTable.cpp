@@ -1,4 +1,4 @@
-// Open addressing with linear probing, at most half full; each slot keeps the
+// Linear probing over a small array of entry numbers; each entry keeps its
 // key's hash so that most probes never touch the key's bytes.
 #include "reports/KeyTable.h"
 
@@ -17,10 +17,6 @@ uint64_t Mix(uint64_t h) {
   h ^= h >> 32;
   return h;
 }
-
-// Set in every stored hash, so that 0 marks a free slot; the slot index
-// comes from the low bits.
-constexpr uint64_t FullBit = 1ULL << 63;
 
 bool SameBytes(const char* data, size_t size, std::string_view key) {
   return size == key.size() && (size == 0 || std::memcmp(data, key.data(), size) == 0);
@@ -54,57 +50,53 @@ uint64_t TKeyTable::Hash(std::string_view key) {
     for (size_t i = 0; i < size; ++i) word |= uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
     h = (h ^ word) * Multiplier;
   }
-  return Mix(h) | FullBit;
+  return Mix(h);
 }
 
 void TKeyTable::Reset(size_t expectedKeys) {
   size_t capacity = CapacityFor(expectedKeys);
   if (Slots.size() != capacity)
-    Slots.assign(capacity, TEntry{});
-  else if (Used != 0)
-    std::fill(Slots.begin(), Slots.end(), TEntry{});
+    Slots.assign(capacity, 0);
+  else if (!Entries.empty())
+    std::fill(Slots.begin(), Slots.end(), 0);
   Mask = capacity - 1;
-  Used = 0;
+  Entries.clear();
+  Entries.reserve(expectedKeys);
 }
 
 void TKeyTable::Grow() {
-  std::vector<TEntry> old;
-  old.swap(Slots);
-  Slots.assign(old.empty() ? 16 : old.size() * 2, TEntry{});
+  Slots.assign(Slots.empty() ? 16 : Slots.size() * 2, 0);
   Mask = Slots.size() - 1;
-  for (const TEntry& slot : old) {
-    if (slot.KeyHash == 0) continue;
-    size_t i = slot.KeyHash & Mask;
-    while (Slots[i].KeyHash != 0) i = (i + 1) & Mask;
-    Slots[i] = slot;
+  for (size_t e = 0; e < Entries.size(); ++e) {
+    size_t i = Entries[e].KeyHash & Mask;
+    while (Slots[i] != 0) i = (i + 1) & Mask;
+    Slots[i] = static_cast<uint32_t>(e + 1);
   }
 }
 
 bool TKeyTable::Insert(std::string_view key, size_t value) {
-  if ((Used + 1) * 2 > Slots.size()) Grow();
+  if ((Entries.size() + 1) * 2 > Slots.size()) Grow();
   uint64_t h = Hash(key);
   for (size_t i = h & Mask;; i = (i + 1) & Mask) {
-    TEntry& slot = Slots[i];
-    if (slot.KeyHash == 0) {
-      slot.Data = key.data();
-      slot.Size = key.size();
-      slot.Value = value;
-      slot.KeyHash = h;
-      ++Used;
+    uint32_t slot = Slots[i];
+    if (slot == 0) {
+      Entries.push_back(TEntry{key.data(), key.size(), value, h});
+      Slots[i] = static_cast<uint32_t>(Entries.size());
       return true;
     }
-    if (slot.KeyHash == h && SameBytes(slot.Data, slot.Size, key))
-      return false;
+    const TEntry& entry = Entries[slot - 1];
+    if (entry.KeyHash == h && SameBytes(entry.Data, entry.Size, key)) return false;
   }
 }
 
 const TKeyTable::TEntry* TKeyTable::Find(std::string_view key) const {
-  if (Used == 0) return nullptr;
+  if (Entries.empty()) return nullptr;
   uint64_t h = Hash(key);
   for (size_t i = h & Mask;; i = (i + 1) & Mask) {
-    const TEntry& slot = Slots[i];
-    if (slot.KeyHash == 0) return nullptr;
-    if (slot.KeyHash == h && SameBytes(slot.Data, slot.Size, key)) return &slot;
+    uint32_t slot = Slots[i];
+    if (slot == 0) return nullptr;
+    const TEntry& entry = Entries[slot - 1];
+    if (entry.KeyHash == h && SameBytes(entry.Data, entry.Size, key)) return &entry;
   }
 }
 

@@ -37,6 +37,12 @@ TEST(KeyTable, FirstValueOfAKeyWinsAndAbsentKeysAreNotFound) {
   EXPECT_EQ(table.Count(), 0u);
   EXPECT_EQ(table.Find("100.dat"), nullptr);
   EXPECT_EQ(table.Find(""), nullptr);
+
+  // Keys are visited in the order they first came.
+  for (const char* key : {"3.dat", "1.dat", "2.dat", "1.dat"}) table.Insert(key, 0);
+  std::vector<std::string> visited;
+  table.ForEachKey([&](std::string_view key) { visited.emplace_back(key); });
+  EXPECT_EQ(visited, (std::vector<std::string>{"3.dat", "1.dat", "2.dat"}));
 }
 
 // Keys of every length up to 40 bytes, so that each byte position of the
