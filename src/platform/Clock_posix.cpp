@@ -34,16 +34,7 @@ SystemTime LocalNow() {
   clock_gettime(CLOCK_REALTIME, &ts);
   tm t{};
   localtime_r(&ts.tv_sec, &t);
-  SystemTime s;
-  s.Year = static_cast<uint16_t>(t.tm_year + 1900);
-  s.Month = static_cast<uint16_t>(t.tm_mon + 1);
-  s.DayOfWeek = static_cast<uint16_t>(t.tm_wday);
-  s.Day = static_cast<uint16_t>(t.tm_mday);
-  s.Hour = static_cast<uint16_t>(t.tm_hour);
-  s.Minute = static_cast<uint16_t>(t.tm_min);
-  s.Second = static_cast<uint16_t>(t.tm_sec);
-  s.Milliseconds = static_cast<uint16_t>(ts.tv_nsec / 1000000);
-  return s;
+  return posix::FromTm(t, ts.tv_nsec);
 }
 
 std::string ShortDateText(const SystemTime& local) {

@@ -101,17 +101,7 @@ std::string Unquote(std::string_view value) {
 }
 
 // Cut at a character boundary: half a two-byte character is no text.
-std::string CutToMaxLength(std::string value) {
-  if (value.size() <= MaxValueLength) return value;
-  size_t pos = 0;
-  for (;;) {
-    size_t next = pos + (IsSjisLeadByte(static_cast<unsigned char>(value[pos])) ? 2 : 1);
-    if (next > MaxValueLength) break;
-    pos = next;
-  }
-  value.resize(pos);
-  return value;
-}
+std::string CutToMaxLength(std::string value) { return CutAtCharacterBoundary(std::move(value), MaxValueLength); }
 
 }  // namespace
 

@@ -9,17 +9,7 @@ namespace {
 
 constexpr size_t MaxValueLength = 2047;  // in bytes of code page 932, as the "A" function counts
 
-std::string CutToMaxLength(std::string value) {
-  if (value.size() <= MaxValueLength) return value;
-  size_t pos = 0;
-  for (;;) {
-    size_t next = pos + (IsSjisLeadByte(static_cast<unsigned char>(value[pos])) ? 2 : 1);
-    if (next > MaxValueLength) break;
-    pos = next;
-  }
-  value.resize(pos);
-  return value;
-}
+std::string CutToMaxLength(std::string value) { return CutAtCharacterBoundary(std::move(value), MaxValueLength); }
 
 }  // namespace
 

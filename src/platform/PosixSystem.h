@@ -34,6 +34,8 @@ class TFd {
 [[noreturn]] void ThrowErrno(const std::string& operation, const std::string& corePath, int error);
 
 SystemTime ToSystemTime(const timespec& utc);
+// A broken-down time as the system keeps it, from the C library's tm.
+SystemTime FromTm(const tm& t, long nanoseconds);
 timespec ToTimespec(const SystemTime& utc);
 
 }  // namespace vek::platform::posix

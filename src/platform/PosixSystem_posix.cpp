@@ -32,6 +32,10 @@ void ThrowErrno(const std::string& operation, const std::string& corePath, int e
 SystemTime ToSystemTime(const timespec& utc) {
   tm t{};
   gmtime_r(&utc.tv_sec, &t);
+  return FromTm(t, utc.tv_nsec);
+}
+
+SystemTime FromTm(const tm& t, long nanoseconds) {
   SystemTime s;
   s.Year = static_cast<uint16_t>(t.tm_year + 1900);
   s.Month = static_cast<uint16_t>(t.tm_mon + 1);
@@ -40,7 +44,7 @@ SystemTime ToSystemTime(const timespec& utc) {
   s.Hour = static_cast<uint16_t>(t.tm_hour);
   s.Minute = static_cast<uint16_t>(t.tm_min);
   s.Second = static_cast<uint16_t>(t.tm_sec);
-  s.Milliseconds = static_cast<uint16_t>(utc.tv_nsec / 1000000);
+  s.Milliseconds = static_cast<uint16_t>(nanoseconds / 1000000);
   return s;
 }
 

@@ -1,6 +1,7 @@
 // The lead-byte rule of code page 932, for the few places in this layer that
 // must not mistake a trail byte for ASCII.
 #pragma once
+#include <string>
 #include <string_view>
 
 namespace vek::platform {
@@ -26,6 +27,20 @@ inline bool EndsWithNoCase(std::string_view name, std::string_view suffix) {
     trail = !trail && IsSjisLeadByte(a);
   }
   return true;
+}
+
+// The longest start of value that fits in maxBytes without cutting a
+// two-byte character in half.
+inline std::string CutAtCharacterBoundary(std::string value, size_t maxBytes) {
+  if (value.size() <= maxBytes) return value;
+  size_t pos = 0;
+  for (;;) {
+    size_t next = pos + (IsSjisLeadByte(static_cast<unsigned char>(value[pos])) ? 2 : 1);
+    if (next > maxBytes) break;
+    pos = next;
+  }
+  value.resize(pos);
+  return value;
 }
 
 }  // namespace vek::platform

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Sjis.h"
+
 namespace vek {
 
 // True for the first byte of a two-byte Shift_JIS character.
-constexpr bool IsSjisLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+using platform::IsSjisLeadByte;
 
 // Index of the first/last occurrence of the ASCII byte at a character
 // boundary, from the given start; npos when there is none.
