@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "QuietView.h"
 #include "platform/Env.h"
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
@@ -30,22 +31,7 @@ constexpr int Boards = 500;
 constexpr int LinesPerBoard = 1000;
 constexpr int WatchedPerBoard = 40;
 
-class TQuietView : public IVekView {
- public:
-  void ComponentChanged(const TComponent&) override {}
-  void LogLineAdded(const std::string&) override {}
-  void LogLineAppended(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetStatusText(const std::string&) override {}
-  void SetTrayImage(int) override {}
-  void ProcessMessages() override {}
-  void ArmTimer(unsigned) override {}
-  void StopTimer() override {}
-  void OpenDocument(const std::string&) override {}
-  void PlaySound(const std::string&, bool) override {}
-  void ShowMessage(const std::string&) override {}
-  void Close() override {}
-};
+using vek::bench::TQuietView;
 
 std::string BoardName(int b) { return "board" + std::to_string(b); }
 std::string Key(int b, int line) { return std::to_string(1600000000 + b * 10000 + line); }

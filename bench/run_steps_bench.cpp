@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "QuietView.h"
 #include "check/DatList.h"
 #include "check/SubjectList.h"
 #include "platform/Env.h"
@@ -16,22 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TQuietView : public vek::IVekView {
- public:
-  void ComponentChanged(const vek::TComponent&) override {}
-  void LogLineAdded(const std::string&) override {}
-  void LogLineAppended(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetStatusText(const std::string&) override {}
-  void SetTrayImage(int) override {}
-  void ProcessMessages() override {}
-  void ArmTimer(unsigned) override {}
-  void StopTimer() override {}
-  void OpenDocument(const std::string&) override {}
-  void PlaySound(const std::string&, bool) override {}
-  void ShowMessage(const std::string&) override {}
-  void Close() override {}
-};
+using vek::bench::TQuietView;
 
 constexpr int ThreadCount = 20000;
 constexpr int BoardCount = 400;

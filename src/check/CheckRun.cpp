@@ -44,6 +44,8 @@ class TCheckRun {
  private:
   void Pump() { View.ProcessMessages(); }
   void Title(const std::string& text) { View.SetApplicationTitle(text); }
+  template <typename Step>
+  void TimedStep(const std::string& title, const std::string& caption, Step&& step);
   void Status(const std::string& text) {
     Form.MainStatusBar.SimpleText = text;
     View.SetStatusText(text);
@@ -191,30 +193,23 @@ void TCheckRun::Regenerate() {
   Pump();
 }
 
-void TCheckRun::Reports() {
-  Title("VEK [5/7]");
-  Form.AddLogLine("Set Res Count ... ");
+// Steps 5 to 7 share their frame: title, a caption line that the elapsed
+// figure is appended to, an empty line, a pump.
+template <typename Step>
+void TCheckRun::TimedStep(const std::string& title, const std::string& caption, Step&& step) {
+  Title(title);
+  Form.AddLogLine(caption);
   uint32_t t = Form.Env.TickCount();
-  UpdateResCounts(Form, DatList, UpdateList, DeadList);
+  step();
   Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
   Form.AddLogLine();
   Pump();
+}
 
-  Title("VEK [6/7]");
-  Form.AddLogLine("Write Dead Threads Data ... ");
-  t = Form.Env.TickCount();
-  WriteDeadReport(Form, DeadList);
-  Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
-  Form.AddLogLine();
-  Pump();
-
-  Title("VEK [7/7]");
-  Form.AddLogLine("Write New Threads Data ... ");
-  t = Form.Env.TickCount();
-  WriteNewReport(Form);
-  Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
-  Form.AddLogLine();
-  Pump();
+void TCheckRun::Reports() {
+  TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Form, DatList, UpdateList, DeadList); });
+  TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Form, DeadList); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Form); });
 }
 
 void TCheckRun::Finish() {
