@@ -19,4 +19,17 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+# The window's font names, mapped to the Japanese fonts Debian has (a setting
+# of this test prefix, not of the program). Added once, also to older prefixes.
+if [ ! -f "$WINEPREFIX/.vek-fonts" ]; then
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.vek-fonts" ]; then
+      key='HKCU\Software\Wine\Fonts\Replacements'
+      wine reg add "$key" /v 'ＭＳ Ｐゴシック' /d 'VL PGothic' /f >/dev/null 2>&1 &&
+        wine reg add "$key" /v 'ＭＳ ゴシック' /d 'VL Gothic' /f >/dev/null 2>&1 &&
+        wineserver -w && touch "$WINEPREFIX/.vek-fonts"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
 exec wine "$@"

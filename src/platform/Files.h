@@ -38,7 +38,9 @@ bool DeleteFile(const std::string& path);
 bool IsReadOnly(const std::string& path);
 bool SetReadOnly(const std::string& path, bool readOnly);
 
-// The directory of the running executable, with a trailing separator.
+// The running executable's full path, and its directory with a trailing
+// separator.
+std::string ExecutablePath();
 std::string ExecutableDirectory();
 
 // Tests only: called by ReplaceFileAtomically after the new bytes are flushed

@@ -194,17 +194,23 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
   return ::chmod(SystemPath(path).c_str(), mode) == 0;
 }
 
-std::string ExecutableDirectory() {
+namespace {
+// The executable's path, cut after its last "/" when directoryOnly, in core form.
+std::string ExecutableName(bool directoryOnly) {
   std::string buffer(PATH_MAX, '\0');
   ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (n <= 0) return std::string();
   buffer.resize(static_cast<size_t>(n));
-  buffer.erase(buffer.rfind('/') + 1);
-  std::string dir = posix::CoreName(buffer);
-  for (char& c : dir)
+  if (directoryOnly) buffer.erase(buffer.rfind('/') + 1);
+  std::string name = posix::CoreName(buffer);
+  for (char& c : name)
     if (c == '/') c = '\\';
-  return dir;
+  return name;
 }
+}  // namespace
+
+std::string ExecutablePath() { return ExecutableName(false); }
+std::string ExecutableDirectory() { return ExecutableName(true); }
 
 void SetReplaceInterruptHookForTests(std::function<void()> hook) {
   std::lock_guard lock(hookMutex);

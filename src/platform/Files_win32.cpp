@@ -153,19 +153,27 @@ bool SetReadOnly(const std::string& path, bool readOnly) {
   return SetFileAttributesW(WidePath(path).c_str(), a) != 0;
 }
 
-std::string ExecutableDirectory() {
+namespace {
+std::wstring ExecutableWidePath() {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return std::string();
+    if (n == 0) return std::wstring();
     if (n < buffer.size()) {
       buffer.resize(n);
-      break;
+      return buffer;
     }
     buffer.resize(buffer.size() * 2);
   }
-  buffer.erase(buffer.rfind(L'\\') + 1);
-  return win32::Narrow(buffer);
+}
+}  // namespace
+
+std::string ExecutablePath() { return win32::Narrow(ExecutableWidePath()); }
+
+std::string ExecutableDirectory() {
+  std::wstring path = ExecutableWidePath();
+  path.erase(path.rfind(L'\\') + 1);
+  return win32::Narrow(path);
 }
 
 void SetReplaceInterruptHookForTests(std::function<void()> hook) {

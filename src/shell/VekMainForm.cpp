@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
+#include "platform/Ini.h"
 #include "reports/ReportBoards.h"
 #include "support/SjisText.h"
 #include "support/funcs.h"
@@ -22,6 +23,15 @@ std::vector<std::string> SplitSemicolonList(const std::string& text) {
     if (!part.empty()) parts.push_back(std::move(part));
   }
   return parts;
+}
+
+// The name with its extension replaced (or added): the last "." after the
+// last "\\" starts the extension.
+std::string ChangeFileExt(const std::string& name, const std::string& ext) {
+  const size_t slash = SjisFindLast(name, '\\');
+  const size_t dot = SjisFindLast(name, '.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + ext;
+  return name.substr(0, dot) + ext;
 }
 
 }  // namespace
@@ -176,8 +186,56 @@ void TVekMainForm::IgnoreIdxMenuClick() {
 
 void TVekMainForm::SetIconFile(const std::string& fileName) {
   if (fileName.empty() || !platform::FileExists(fileName)) return;
+  // Kept even when it is no icon: the next start tries the same file again,
+  // and the program goes on with the icon it has.
   IconName = fileName;
-  View.SetApplicationIcon(fileName);
+  if (!View.SetApplicationIcon(fileName)) View.ShowMessage("アイコンイメージが不正です");
+}
+
+void TVekMainForm::SetIgnoreIdxChecked(int index, bool checked) {
+  auto& box = IgnoreIdxCheckListBox;
+  if (index < 0 || index >= static_cast<int>(box.Items.size())) return;
+  box.Checked.resize(box.Items.size(), false);
+  box.Checked[index] = checked;
+  View.ComponentChanged(box);
+}
+
+void TVekMainForm::DirectoryMenuClick() {
+  std::string folder;
+  if (!View.BrowseForFolder("Select dorvella Directory", folder)) return;
+  DorPath_ = folder + "\\";
+  if (!View.AskYesNo("Dorvellaとの連携の設定", "更新ボタンと連携しますか？")) return;
+  // The host browser starts this program from its update button.
+  const std::string hostIni = DorPath_ + "Dorvella.ini";
+  if (!platform::IniWriteString(hostIni, "mirl", "vek", platform::ExecutablePath())) {
+    View.ShowMessage(hostIni + " に書き込めません");
+  }
+}
+
+void TVekMainForm::SoundNameMenuClick() {
+  std::string fileName = SoundName;
+  if (View.OpenFileDialog({".wav", "サウンドファイル (*.wav)|*.wav|すべてのファイル (*.*)|*.*", "完了通知音の設定"}, fileName)) {
+    SoundName = fileName;
+  }
+}
+
+void TVekMainForm::IconMenuClick() {
+  std::string fileName = IconName;
+  if (View.OpenFileDialog({".ico", "アイコンファイル (*.ico)|*.ico|すべてのファイル (*.*)|*.*", "アイコンの設定"}, fileName)) {
+    SetIconFile(fileName);
+  }
+}
+
+void TVekMainForm::NewIdxMenuClick() {
+  // A cancelled box leaves the text as it was, which still gets the extension.
+  std::string name = NewIdxName;
+  View.InputQuery("新着倉庫名の設定", "新着倉庫名", name);
+  NewIdxName = ChangeFileExt(name, ".idx");
+}
+
+void TVekMainForm::ProxyMenuClick() {
+  std::string proxy = Proxy;
+  if (View.InputQuery("Setting", "Proxy Server", proxy)) Proxy = proxy;
 }
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }

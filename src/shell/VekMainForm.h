@@ -134,6 +134,14 @@ class TVekMainForm {
   void SetIconFile(const std::string& fileName);
   void IgnoreIdxMenuClick();
   void QuitMenuClick();
+  // The settings that dialogs change.
+  void DirectoryMenuClick();
+  void SoundNameMenuClick();
+  void IconMenuClick();
+  void NewIdxMenuClick();
+  void ProxyMenuClick();
+  // One item of the ignore list view ticked or cleared by the user.
+  void SetIgnoreIdxChecked(int index, bool checked);
 
   // --- components ---
   TMenuItem FileMenu{"FileMenu", "ファイル(&F)"};

@@ -20,8 +20,9 @@ class IVekView {
   // Tray picture: a frame of the progress animation (0..27), or -1 for the
   // application's own icon.
   virtual void SetTrayImage(int image) = 0;
-  // The program's icon (window and tray) from an icon file that exists.
-  virtual void SetApplicationIcon(const std::string& fileName) {}
+  // The program's icon (window and tray) from an icon file that exists; false
+  // when the file is not a valid icon (the view keeps the icon it had).
+  virtual bool SetApplicationIcon(const std::string& fileName) { return true; }
   // Exit takes the icon out of the notification area.
   virtual void RemoveTrayIcon() {}
   // Processes pending window messages (the run stays responsive meanwhile).
@@ -35,6 +36,20 @@ class IVekView {
   virtual void ShowMessage(const std::string& text) = 0;
   // Asks the window to close (ends the program after FormDestroy).
   virtual void Close() = 0;
+
+  // Dialogs the commands ask for. Each answers false when the user cancels;
+  // a view without dialogs (the console) refuses them all.
+  struct TOpenDialogOptions {
+    std::string DefaultExt;  // ".wav"
+    std::string Filter;      // "name (*.wav)|*.wav|..." pairs of caption and pattern
+    std::string Title;
+  };
+  // A file-system folder, without a trailing separator.
+  virtual bool BrowseForFolder(const std::string& caption, std::string& folder) { return false; }
+  virtual bool AskYesNo(const std::string& caption, const std::string& text) { return false; }
+  virtual bool OpenFileDialog(const TOpenDialogOptions& options, std::string& fileName) { return false; }
+  // An edit box holding text; text is changed only when the user confirms.
+  virtual bool InputQuery(const std::string& caption, const std::string& prompt, std::string& text) { return false; }
 };
 
 }  // namespace vek

@@ -1,0 +1,98 @@
+// Icons as 32-bit pictures with alpha, one pixel function each.
+#include "shell/win32/Pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace vek::win32 {
+
+namespace {
+
+// Pixel colour as 0xAARRGGBB from the pixel's column and row.
+using TPixelFunction = std::function<uint32_t(int x, int y)>;
+
+HICON CreateIconFromPixels(int size, const TPixelFunction& pixel) {
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof header;
+  header.bV5Width = size;
+  header.bV5Height = -size;  // top-down rows
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_BITFIELDS;
+  header.bV5RedMask = 0x00FF0000;
+  header.bV5GreenMask = 0x0000FF00;
+  header.bV5BlueMask = 0x000000FF;
+  header.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!color) return nullptr;
+  auto* out = static_cast<uint32_t*>(bits);
+  std::vector<uint8_t> maskBits(static_cast<size_t>(((size + 15) / 16) * 2 * size), 0);
+  const int maskStride = ((size + 15) / 16) * 2;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      uint32_t argb = pixel(x, y);
+      // Colours premultiplied by their alpha, as the system draws them.
+      const uint32_t a = argb >> 24;
+      const uint32_t r = ((argb >> 16) & 0xFF) * a / 255, g = ((argb >> 8) & 0xFF) * a / 255, b = (argb & 0xFF) * a / 255;
+      out[y * size + x] = (a << 24) | (r << 16) | (g << 8) | b;
+      if (a == 0) maskBits[static_cast<size_t>(y * maskStride + x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+  }
+  HBITMAP mask = CreateBitmap(size, size, 1, 1, maskBits.data());
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  info.hbmColor = color;
+  info.hbmMask = mask;
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(color);
+  DeleteObject(mask);
+  return icon;
+}
+
+double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
+  const double dx = bx - ax, dy = by - ay;
+  double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
+  t = t < 0 ? 0 : (t > 1 ? 1 : t);
+  return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
+}
+
+// Inside a square with rounded corners, in units of the picture's side.
+bool InRoundedSquare(double u, double v, double radius) {
+  const double cx = u < radius ? radius : (u > 1 - radius ? 1 - radius : u);
+  const double cy = v < radius ? radius : (v > 1 - radius ? 1 - radius : v);
+  return std::hypot(u - cx, v - cy) <= radius;
+}
+
+}  // namespace
+
+HICON CreateApplicationIcon(int size) {
+  return CreateIconFromPixels(size, [size](int x, int y) -> uint32_t {
+    const double u = (x + 0.5) / size, v = (y + 0.5) / size;
+    if (!InRoundedSquare(u, v, 0.2)) return 0;
+    // A white "V" on blue.
+    const double d = std::min(SegmentDistance(u, v, 0.24, 0.24, 0.5, 0.78), SegmentDistance(u, v, 0.76, 0.24, 0.5, 0.78));
+    if (d < 0.085) return 0xFFFFFFFF;
+    return v < 0.5 ? 0xFF2F6FC0 : 0xFF1E56A0;
+  });
+}
+
+HICON CreateProgressIcon(int image) {
+  const bool failed = image >= TrayFrameCount;
+  const int frame = image % TrayFrameCount;
+  const uint32_t border = failed ? 0xFF801010 : 0xFF203050;
+  const uint32_t dark = failed ? 0xFFC01818 : 0xFF24406C;
+  const uint32_t light = failed ? 0xFFF8D8D8 : 0xFFDCE6F2;
+  return CreateIconFromPixels(16, [=](int x, int y) -> uint32_t {
+    if (x == 0 || x == 15 || y == 0 || y == 15) return (x == y || x + y == 15) ? 0 : border;
+    // Columns 1..14: frame f darkens the first f + 1 of them.
+    return x - 1 <= frame ? dark : light;
+  });
+}
+
+}  // namespace vek::win32

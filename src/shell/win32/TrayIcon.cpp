@@ -1,0 +1,79 @@
+// The tray window and the notify-icon record.
+#include "shell/win32/TrayIcon.h"
+
+#include "platform/Win32System.h"
+
+namespace vek::win32 {
+
+namespace {
+constexpr wchar_t TrayClassName[] = L"TVekTrayWindow";
+constexpr UINT TrayIconId = 1;
+}  // namespace
+
+TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = TrayWndProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = TrayClassName;
+  RegisterClassW(&wc);  // fails harmlessly when already registered
+  Window_ = CreateWindowExW(0, TrayClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+  SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Main_));
+
+  Data_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  Data_.hWnd = Window_;
+  Data_.uID = TrayIconId;
+  Data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  Data_.uCallbackMessage = WM_TRAYNOTIFY;
+  const std::wstring tip = platform::win32::Wide("Monazilla/1.00 (VEK/3.14.0)");
+  lstrcpynW(Data_.szTip, tip.c_str(), ARRAYSIZE(Data_.szTip));
+}
+
+TTrayIcon::~TTrayIcon() {
+  Remove();
+  for (HICON icon : Frames_)
+    if (icon) DestroyIcon(icon);
+}
+
+LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_TRAYNOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (lParam == WM_LBUTTONDOWN) {
+    HWND main = reinterpret_cast<HWND>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    ShowWindow(main, SW_SHOW);
+    if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+    SetForegroundWindow(main);
+  }
+  return 0;
+}
+
+void TTrayIcon::SetApplicationIcon(HICON icon) {
+  ApplicationIcon_ = icon;
+  if (Added_ && Image_ == -1) Show(-1);
+}
+
+HICON TTrayIcon::IconFor(int image) {
+  if (image < 0 || image >= static_cast<int>(Frames_.size())) return ApplicationIcon_;
+  // Drawn on first use and kept until exit: a run shows each at most once per board.
+  if (!Frames_[static_cast<size_t>(image)]) Frames_[static_cast<size_t>(image)] = CreateProgressIcon(image);
+  return Frames_[static_cast<size_t>(image)];
+}
+
+void TTrayIcon::Show(int image) {
+  if (!Window_) return;
+  Image_ = image;
+  Data_.hIcon = IconFor(image);
+  if (Added_) {
+    Shell_NotifyIconW(NIM_MODIFY, &Data_);
+  } else {
+    Added_ = Shell_NotifyIconW(NIM_ADD, &Data_) != FALSE;
+  }
+}
+
+void TTrayIcon::Remove() {
+  if (Added_) Shell_NotifyIconW(NIM_DELETE, &Data_);
+  Added_ = false;
+  if (Window_) DestroyWindow(Window_);
+  Window_ = nullptr;
+}
+
+}  // namespace vek::win32

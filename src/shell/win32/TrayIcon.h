@@ -1,0 +1,47 @@
+// The icon in the notification area: a hidden window of its own receives the
+// shell's mouse messages; a left click brings the main window back to the
+// front, nothing else reacts.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include <array>
+
+#include "shell/win32/Pictures.h"
+
+namespace vek::win32 {
+
+constexpr UINT WM_TRAYNOTIFY = WM_APP + 100;
+
+class TTrayIcon {
+ public:
+  explicit TTrayIcon(HWND mainWindow);
+  ~TTrayIcon();
+  TTrayIcon(const TTrayIcon&) = delete;
+  TTrayIcon& operator=(const TTrayIcon&) = delete;
+
+  // The application's icon (the caller keeps owning it), shown again by Show(-1).
+  void SetApplicationIcon(HICON icon);
+  // A frame of the progress animation (0..27), or -1 for the application's
+  // icon; the first call adds the icon to the notification area.
+  void Show(int image);
+  // Takes the icon out of the notification area and destroys the tray window.
+  void Remove();
+
+  HWND Window() const { return Window_; }
+  int Image() const { return Image_; }
+
+ private:
+  static LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  HICON IconFor(int image);
+
+  HWND Main_;
+  HWND Window_ = nullptr;
+  NOTIFYICONDATAW Data_{};
+  HICON ApplicationIcon_ = nullptr;
+  std::array<HICON, 2 * TrayFrameCount> Frames_{};
+  bool Added_ = false;
+  int Image_ = -1;
+};
+
+}  // namespace vek::win32

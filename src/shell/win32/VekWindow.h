@@ -1,0 +1,132 @@
+// The main window: a view of TVekMainForm that mirrors the form's components
+// into real Win32 controls (menu bar, three buttons, index selector, log pane,
+// ignore list view, status bar), keeps the tray icon, and turns the user's
+// clicks and the program's own messages into the form's commands. Everything
+// runs on the thread that created the window.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/VekMainForm.h"
+#include "shell/VekView.h"
+#include "shell/win32/TrayIcon.h"
+
+namespace vek::win32 {
+
+// Posted by a second start of the program.
+constexpr UINT WM_STARTCHECK = WM_APP + 200;
+constexpr wchar_t MainClassName[] = L"TVekMainForm";
+
+class TVekWindow : public IVekView {
+ public:
+  TVekWindow();
+  ~TVekWindow() override;
+  TVekWindow(const TVekWindow&) = delete;
+  TVekWindow& operator=(const TVekWindow&) = delete;
+
+  // Creates the window and its controls from the form's components, runs the
+  // form's start-up (args: the command line after the program name; appPath
+  // as FormCreate takes it), restores the placement and shows the window
+  // unless "MinStart" is on.
+  void Create(TVekMainForm& form, const std::vector<std::string>& args, const std::string& appPath = "");
+  // Routes one message of the loop (the F9 accelerator included).
+  void Dispatch(MSG& msg);
+  // Runs the message loop until the window is closed.
+  int Run();
+
+  HWND Handle() const { return Hwnd_; }
+  HWND TrayWindow() const { return Tray_ ? Tray_->Window() : nullptr; }
+  int TrayImage() const { return Tray_ ? Tray_->Image() : -1; }
+  HMENU MenuBar() const { return MenuBar_; }
+  // The control that shows a component, and the command identifier of a menu
+  // item (0 for a top-level menu); for tests and screenshots.
+  HWND ControlOf(const TComponent& component) const;
+  UINT CommandIdOf(const TMenuItem& item) const;
+  // True while a command is being carried out (a run pumps messages meanwhile).
+  bool Busy() const { return Busy_ > 0; }
+
+  // --- IVekView ---
+  void ComponentChanged(const TComponent& component) override;
+  void LogLineAdded(const std::string& line) override;
+  void LogLineAppended(const std::string& text) override;
+  void SetApplicationTitle(const std::string& title) override;
+  void SetStatusText(const std::string& text) override;
+  void SetTrayImage(int image) override;
+  bool SetApplicationIcon(const std::string& fileName) override;
+  void RemoveTrayIcon() override;
+  void ProcessMessages() override;
+  void ArmTimer(unsigned milliseconds) override;
+  void StopTimer() override;
+  void OpenDocument(const std::string& path) override;
+  void PlaySound(const std::string& name, bool wait) override;
+  void ShowMessage(const std::string& text) override;
+  void Close() override;
+  bool BrowseForFolder(const std::string& caption, std::string& folder) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
+  bool OpenFileDialog(const TOpenDialogOptions& options, std::string& fileName) override;
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& text) override;
+
+ private:
+  struct TMenuEntry {
+    TMenuItem* Item;
+    HMENU Parent;
+    UINT Id;          // 0 for a top-level menu
+    int Position;     // position of a top-level menu in the bar
+    std::function<void()> Command;
+    TMenuItem* Top;   // the top-level menu holding the item
+  };
+  struct TButtonEntry {
+    TButton* Button;
+    HWND Hwnd;
+    std::function<void()> Command;
+  };
+
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void BuildMenu();
+  void Layout();
+  void OnCommand(UINT id, UINT code, HWND control);
+  void OnNotify(const NMHDR& header);
+  // Carries out a command: its exceptions are shown in a message box, and a
+  // close asked for meanwhile happens once it has returned.
+  void Perform(const std::function<void()>& command);
+  void RunCommand(void (TVekMainForm::*command)());
+  void Shutdown();
+  void ApplyPlacement();
+  void ReadPlacement();
+  void MirrorMenuItem(const TMenuEntry& entry);
+  void MirrorComboBox();
+  void MirrorCheckListBox();
+  void AppendLogText(const std::wstring& text);
+
+  TVekMainForm* Form_ = nullptr;
+  HWND Hwnd_ = nullptr;
+  HMENU MenuBar_ = nullptr;
+  HACCEL Accelerators_ = nullptr;
+  HWND Memo_ = nullptr;
+  HWND CheckList_ = nullptr;
+  HWND Combo_ = nullptr;
+  HWND StatusBar_ = nullptr;
+  HFONT Font_ = nullptr;
+  HFONT FixedFont_ = nullptr;
+  HICON DefaultIcon_ = nullptr;
+  HICON DefaultSmallIcon_ = nullptr;
+  HICON LoadedIcon_ = nullptr;
+  HICON LoadedSmallIcon_ = nullptr;
+  std::unique_ptr<TTrayIcon> Tray_;
+  std::vector<TMenuEntry> Menus_;
+  std::vector<TButtonEntry> Buttons_;
+  size_t LogLines_ = 0;
+  int Busy_ = 0;
+  bool CloseRequested_ = false;
+  bool Mirroring_ = false;
+  bool Destroyed_ = false;
+};
+
+}  // namespace vek::win32
