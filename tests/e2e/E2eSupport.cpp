@@ -34,6 +34,7 @@ struct TBoardServer::TImpl {
   struct TBody {
     std::string Bytes;
     bool Gzip = false;
+    int DelayMs = 0;
   };
   httplib::Server Server;
   std::thread Thread;
@@ -45,18 +46,24 @@ struct TBoardServer::TImpl {
 TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
   TImpl& impl = *Impl_;
   impl.Server.Get(R"(/.*)", [&impl](const httplib::Request& req, httplib::Response& res) {
-    std::lock_guard<std::mutex> guard(impl.Lock);
-    impl.Requests.push_back(req.path);
-    auto it = impl.Bodies.find(req.path);
-    if (it == impl.Bodies.end()) {
-      res.status = 404;
-      res.set_content("<html><body>404 Not Found</body></html>\n", "text/html");
-      return;
+    TImpl::TBody body;
+    {
+      std::lock_guard<std::mutex> guard(impl.Lock);
+      impl.Requests.push_back(req.path);
+      auto it = impl.Bodies.find(req.path);
+      if (it == impl.Bodies.end()) {
+        res.status = 404;
+        res.set_content("<html><body>404 Not Found</body></html>\n", "text/html");
+        return;
+      }
+      body = it->second;
     }
+    // A slow board keeps its client waiting, not the other boards.
+    if (body.DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(body.DelayMs));
     // Not a text type: the server library would otherwise gzip the body on
     // its own whenever the client accepts it.
-    res.set_content(it->second.Bytes, "application/octet-stream");
-    if (it->second.Gzip) res.set_header("Content-Encoding", "gzip");
+    res.set_content(body.Bytes, "application/octet-stream");
+    if (body.Gzip) res.set_header("Content-Encoding", "gzip");
   });
   Port_ = impl.Server.bind_to_any_port("127.0.0.1");
   if (Port_ <= 0) throw std::runtime_error("board server: no port");
@@ -74,9 +81,9 @@ TBoardServer::~TBoardServer() {
   if (Impl_->Thread.joinable()) Impl_->Thread.join();
 }
 
-void TBoardServer::Put(const std::string& path, const std::string& body, bool gzip) {
+void TBoardServer::Put(const std::string& path, const std::string& body, bool gzip, int delayMs) {
   std::lock_guard<std::mutex> guard(Impl_->Lock);
-  Impl_->Bodies[path] = TImpl::TBody{gzip ? Gzip(body) : body, gzip};
+  Impl_->Bodies[path] = TImpl::TBody{gzip ? Gzip(body) : body, gzip, delayMs};
 }
 
 void TBoardServer::Remove(const std::string& path) {

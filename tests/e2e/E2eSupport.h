@@ -22,7 +22,8 @@ class TBoardServer {
   TBoardServer& operator=(const TBoardServer&) = delete;
 
   int Port() const { return Port_; }
-  void Put(const std::string& path, const std::string& body, bool gzip = false);
+  // delayMs holds the answer back that long (a board that answers slowly).
+  void Put(const std::string& path, const std::string& body, bool gzip = false, int delayMs = 0);
   void Remove(const std::string& path);
   // Every path asked for since start, in order (for checking that skipped
   // boards were never asked for).

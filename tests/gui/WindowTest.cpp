@@ -115,7 +115,8 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
   f.Open();
   TVekMainForm& again = *f.Form;
   EXPECT_FALSE(IsWindowVisible(f.Hwnd()));
-  WINDOWPLACEMENT wp{sizeof wp};
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
   GetWindowPlacement(f.Hwnd(), &wp);
   EXPECT_EQ(wp.rcNormalPosition.left, 50);
   EXPECT_EQ(wp.rcNormalPosition.top, 60);

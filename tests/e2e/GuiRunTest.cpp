@@ -1,0 +1,212 @@
+// The window program under Wine and a headless X server: vek.exe /autostart
+// with "AutoShutDown" writes what the headless command writes for the same
+// input and ends by itself; a second start asks the running one for a check
+// (only while it is idle) and shows no window; the window answers other
+// programs while a board is slow. Runs when VEK_E2E_GUI_EXE (vek.exe) and
+// VEK_E2E_PROBE (vek-probe.exe) are given.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "ScenarioSupport.h"
+
+namespace vek::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// "key=value" lines of the probe.
+std::map<std::string, std::string> Values(const std::string& output) {
+  std::map<std::string, std::string> values;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return values;
+}
+
+// vek.exe started in the background through the project's Wine settings.
+class TBackgroundProgram {
+ public:
+  TBackgroundProgram(const std::string& exe, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    Pid = fork();
+    if (Pid == 0) {
+      setpgid(0, 0);
+      int nullFd = open("/dev/null", O_RDWR);
+      dup2(nullFd, 0);
+      dup2(nullFd, 1);
+      dup2(nullFd, 2);
+      execvp(cargv[0], cargv.data());
+      _exit(127);
+    }
+  }
+  ~TBackgroundProgram() {
+    if (Pid > 0 && !Exited) {
+      kill(-Pid, SIGKILL);
+      waitpid(Pid, nullptr, 0);
+    }
+  }
+  // The exit code, or -1 when it is still running after the time.
+  int Wait(int seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < end) {
+      if (waitpid(Pid, &status, WNOHANG) == Pid) {
+        Exited = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t Pid = -1;
+  bool Exited = false;
+};
+
+class GuiRun : public TScenario {
+ protected:
+  void SetUp() override {
+    GuiExe = Env("VEK_E2E_GUI_EXE");
+    Probe.Exe = Env("VEK_E2E_PROBE");
+    Probe.Wine = true;
+    if (GuiExe.empty() || Probe.Exe.empty()) GTEST_SKIP() << "VEK_E2E_GUI_EXE and VEK_E2E_PROBE not given";
+    TScenario::SetUp();
+  }
+
+  std::string News(const std::string& key) const { return H1() + "\\news\\" + key + ".idx"; }
+
+  // Three watched threads: one with news, one unchanged, one that has fallen.
+  void BuildWorld(const std::string& extraSettings, int boardDelayMs) {
+    fs::remove_all(HostDir());
+    fs::remove_all(ProgDir());
+    fs::create_directories(HostDir() + "log");
+    fs::create_directories(ProgDir());
+    auto rec = [this](const std::string& key, const std::string& title, const std::string& count) {
+      TIndexRecord r;
+      r.Title = title;
+      r.Host = H1Url();
+      r.Board = "news";
+      r.Key = key;
+      r.ServerCount = count;
+      r.LocalCount = count;
+      return r;
+    };
+    WriteIndex(News("1000000001"), rec("1000000001", "伸びているスレ", "10"));
+    WriteIndex(News("1000000002"), rec("1000000002", "変化なしのスレ", "20"));
+    WriteIndex(News("1000000003"), rec("1000000003", "落ちたスレ", "30"));
+    WriteHostFile("favorite.idx", News("1000000001") + "\r\n" + News("1000000002") + "\r\n" + News("1000000003") + "\r\n");
+    WriteSettings(extraSettings);
+    WaitPastGuard();
+    Server.Put("/news/subject.txt",
+               "1000000004.dat<>新しいスレ (1)\n1000000001.dat<>伸びているスレ (15)\n1000000002.dat<>変化なしのスレ (20)\n",
+               false, boardDelayMs);
+  }
+
+  // vek.exe in the program directory: that directory is its own.
+  std::string InstallGui() {
+    const std::string exe = ProgDir() + "vek.exe";
+    fs::copy_file(GuiExe, exe, fs::copy_options::overwrite_existing);
+    return exe;
+  }
+
+  TRunResult RunProbe(const std::vector<std::string>& args, int timeoutSeconds = 60) {
+    return RunProgram(Probe, args, timeoutSeconds);
+  }
+
+  // The window's placement differs between the two front-ends by design.
+  TTree Snapshot() {
+    TTree tree = SnapshotTree(Root.Path(), Mask);
+    tree.erase("prog/vek.exe");
+    std::regex placement(R"((^|\r\n)(Top|Left|Width|Height)=[^\r]*)");
+    for (auto& [name, bytes] : tree)
+      if (name == "prog/vek.ini") bytes = std::regex_replace(bytes, placement, "");
+    return tree;
+  }
+
+  std::string GuiExe;
+  TProgram Probe;
+};
+
+TEST_F(GuiRun, AutostartWritesWhatTheConsoleWritesAndEndsByItself) {
+  BuildWorld("AutoShutDown=1\r\nFailedReport=0\r\n", 0);
+  TRunResult console = Vek("check");
+  ASSERT_EQ(console.ExitCode, 0) << console.Output;
+  const TTree expected = Snapshot();
+  ASSERT_NE(expected.at("prog/veklog.txt").find("***** Done!! *****"), std::string::npos);
+
+  BuildWorld("AutoShutDown=1\r\nFailedReport=0\r\n", 0);
+  TBackgroundProgram gui(InstallGui(), {"/autostart"});
+  ASSERT_EQ(gui.Wait(90), 0) << "vek.exe did not end by itself";
+  const std::vector<std::string> differences = CompareTrees(expected, Snapshot());
+  for (const std::string& d : differences) ADD_FAILURE() << d;
+}
+
+TEST_F(GuiRun, SecondStartAsksForACheckOnlyWhileIdleAndTheWindowKeepsAnswering) {
+  BuildWorld("FailedReport=0\r\n", 4000);
+  const std::string exe = InstallGui();
+  TBackgroundProgram first(exe, {});
+  ASSERT_EQ(RunProbe({"wait-visible", "60"}).ExitCode, 0) << "no window";
+
+  // Idle: the second start ends at once without a window, and a run begins
+  // about a second later.
+  TRunResult second = RunProbe({"second-start", Program.DirArg(exe), "10"});
+  auto v = Values(second.Output);
+  ASSERT_EQ(second.ExitCode, 0) << second.Output;
+  EXPECT_EQ(v["exit_code"], "0");
+  EXPECT_EQ(v["windows"], "0") << second.Output;
+  EXPECT_LT(std::stoi(v["exited_ms"]), 5000) << second.Output;
+  std::cout << "second start while idle:\n" << second.Output;
+  const int runMs = std::stoi(v["run_ms"]);
+  EXPECT_GE(runMs, 700) << second.Output;
+  EXPECT_LE(runMs, 2500) << second.Output;
+
+  // The run waits on the slow board: the window still answers at once.
+  TRunResult ping = RunProbe({"ping", "10"});
+  v = Values(ping.Output);
+  ASSERT_EQ(ping.ExitCode, 0) << ping.Output;
+  EXPECT_EQ(v["caption"].rfind("VEK [3/7]", 0), 0u) << ping.Output;
+  EXPECT_LE(std::stoi(v["max_ms"]), 250) << ping.Output;
+  std::cout << "SendMessageTimeout during the slow board:\n" << ping.Output;
+
+  // A second start during the run is dropped.
+  second = RunProbe({"second-start", Program.DirArg(exe), "0"});
+  v = Values(second.Output);
+  EXPECT_EQ(v["windows"], "0") << second.Output;
+  EXPECT_LT(std::stoi(v["exited_ms"]), 5000) << second.Output;
+
+  // The run ends; nothing follows it.
+  ASSERT_EQ(RunProbe({"wait-idle", "30"}).ExitCode, 0);
+  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "3"}).ExitCode, 1) << "a second run began";
+  ASSERT_EQ(RunProbe({"close"}).ExitCode, 0);
+  ASSERT_EQ(first.Wait(30), 0);
+  const std::string log = test::ReadFile(ProgDir() + "veklog.txt");
+  std::regex start(R"(\*\*\*\*\* Start!! \*\*\*\*\*)");
+  EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), start), std::sregex_iterator()), 1) << log;
+  EXPECT_NE(log.find("/news/subject.txt=3 ... done("), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace vek::e2e

@@ -1,0 +1,162 @@
+// Looks at a running vek.exe from another process, as the end-to-end tests
+// need it under Wine (the test driver itself is a Linux program):
+//   vek-probe wait-visible SECONDS     until its main window shows
+//   vek-probe wait-title PREFIX SECONDS until the caption starts with PREFIX
+//   vek-probe wait-idle SECONDS        until the caption is "VEK" alone
+//   vek-probe second-start EXE SECONDS starts EXE while one runs: how long the
+//                                      second start lived, whether it showed a
+//                                      window, and when a run began after it
+//   vek-probe ping COUNT               the longest of COUNT SendMessageTimeout
+//                                      round trips, 100 ms apart
+//   vek-probe close                    asks the window to close
+// Prints key=value lines; exits 0 on success, 1 otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+HWND MainWindow() { return FindWindowW(L"TVekMainForm", nullptr); }
+
+std::wstring Caption(HWND hwnd) {
+  wchar_t text[256] = {};
+  GetWindowTextW(hwnd, text, 256);
+  return text;
+}
+
+double NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+bool CaptionStartsWith(const std::wstring& prefix) {
+  HWND hwnd = MainWindow();
+  return hwnd && Caption(hwnd).rfind(prefix, 0) == 0;
+}
+
+// Visible top-level windows that belong to a process.
+int VisibleWindowsOf(DWORD processId) {
+  struct TCount {
+    DWORD Pid;
+    int N;
+  } count{processId, 0};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* c = reinterpret_cast<TCount*>(data);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == c->Pid && IsWindowVisible(hwnd)) ++c->N;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count.N;
+}
+
+int WaitVisible(double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    HWND hwnd = MainWindow();
+    if (hwnd && IsWindowVisible(hwnd)) return 0;
+    Sleep(20);
+  }
+  return 1;
+}
+
+int WaitTitle(const std::wstring& prefix, double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    if (CaptionStartsWith(prefix)) return 0;
+    Sleep(20);
+  }
+  return 1;
+}
+
+int WaitIdle(double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    HWND hwnd = MainWindow();
+    if (hwnd && Caption(hwnd) == L"VEK") return 0;
+    Sleep(20);
+  }
+  return 1;
+}
+
+int SecondStart(std::wstring exe, double seconds) {
+  const bool idle = !CaptionStartsWith(L"VEK [");
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  const double start = NowMs();
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::printf("error=CreateProcess %lu\n", GetLastError());
+    return 1;
+  }
+  int windows = 0;
+  while (WaitForSingleObject(pi.hProcess, 5) == WAIT_TIMEOUT) {
+    windows += VisibleWindowsOf(pi.dwProcessId);
+    if (NowMs() - start > 20000) break;
+  }
+  const double exited = NowMs();
+  DWORD code = 259;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  // A run shows its step in the caption; when one was already under way,
+  // nothing can be seen here (the driver counts the runs in the log).
+  double runMs = -1;
+  if (idle) {
+    while (NowMs() - exited < seconds * 1000) {
+      if (CaptionStartsWith(L"VEK [")) {
+        runMs = NowMs() - exited;
+        break;
+      }
+      Sleep(5);
+    }
+  }
+  std::printf("exit_code=%lu\nexited_ms=%.0f\nwindows=%d\nrun_ms=%.0f\n", code, exited - start, windows, runMs);
+  return 0;
+}
+
+int Ping(int count) {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  double longest = 0;
+  for (int i = 0; i < count; ++i) {
+    DWORD_PTR result = 0;
+    const double start = NowMs();
+    if (!SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result)) {
+      std::printf("error=timeout\n");
+      return 1;
+    }
+    const double took = NowMs() - start;
+    if (took > longest) longest = took;
+    Sleep(100);
+  }
+  std::printf("max_ms=%.0f\ncaption=%ls\n", longest, Caption(hwnd).c_str());
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"wait-visible" && argc == 3) return WaitVisible(_wtof(argv[2]));
+  if (command == L"wait-title" && argc == 4) return WaitTitle(argv[2], _wtof(argv[3]));
+  if (command == L"wait-idle" && argc == 3) return WaitIdle(_wtof(argv[2]));
+  if (command == L"second-start" && argc == 4) return SecondStart(argv[2], _wtof(argv[3]));
+  if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
+  if (command == L"close") {
+    HWND hwnd = MainWindow();
+    return hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: vek-probe wait-visible|wait-title|second-start|ping|close ...\n");
+  return 1;
+}
