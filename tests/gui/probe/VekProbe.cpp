@@ -9,6 +9,8 @@
 //   vek-probe ping COUNT               the longest of COUNT SendMessageTimeout
 //                                      round trips, 100 ms apart
 //   vek-probe close                    asks the window to close
+//   vek-probe click CAPTION            clicks the window's button of that caption
+//   vek-probe open-menu KEY            opens the menu bar's menu of that access key
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
 
@@ -144,6 +146,20 @@ int Ping(int count) {
   return 0;
 }
 
+int Click(const std::wstring& caption) {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  HWND button = FindWindowExW(hwnd, nullptr, L"BUTTON", caption.c_str());
+  return button && PostMessageW(button, BM_CLICK, 0, 0) ? 0 : 1;
+}
+
+int OpenMenu(wchar_t key) {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  SetForegroundWindow(hwnd);
+  return PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, key) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -153,6 +169,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"wait-idle" && argc == 3) return WaitIdle(_wtof(argv[2]));
   if (command == L"second-start" && argc == 4) return SecondStart(argv[2], _wtof(argv[3]));
   if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
+  if (command == L"click" && argc == 3) return Click(argv[2]);
+  if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
   if (command == L"close") {
     HWND hwnd = MainWindow();
     return hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
