@@ -1,9 +1,10 @@
 // Starting programs with ShellExecuteW and closing another program's main
 // window with a sent WM_CLOSE.
+#include "platform/Win32System.h"  // windows.h before shellapi.h
+
 #include <shellapi.h>
 
 #include "platform/Shell.h"
-#include "platform/Win32System.h"
 
 namespace vek::platform {
 

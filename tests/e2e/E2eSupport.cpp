@@ -40,6 +40,7 @@ struct TBoardServer::TImpl {
   mutable std::mutex Lock;
   std::map<std::string, TBody> Bodies;
   std::vector<std::string> Requests;
+  std::function<void(const std::string&)> Hook;
 };
 
 TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
@@ -47,6 +48,7 @@ TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
   impl.Server.Get(R"(/.*)", [&impl](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard<std::mutex> guard(impl.Lock);
     impl.Requests.push_back(req.path);
+    if (impl.Hook) impl.Hook(req.path);
     auto it = impl.Bodies.find(req.path);
     if (it == impl.Bodies.end()) {
       res.status = 404;
@@ -87,6 +89,11 @@ void TBoardServer::Remove(const std::string& path) {
 std::vector<std::string> TBoardServer::Requests() const {
   std::lock_guard<std::mutex> guard(Impl_->Lock);
   return Impl_->Requests;
+}
+
+void TBoardServer::OnRequest(std::function<void(const std::string&)> hook) {
+  std::lock_guard<std::mutex> guard(Impl_->Lock);
+  Impl_->Hook = std::move(hook);
 }
 
 std::string Gzip(const std::string& bytes) {
