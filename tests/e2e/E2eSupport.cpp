@@ -40,7 +40,6 @@ struct TBoardServer::TImpl {
   mutable std::mutex Lock;
   std::map<std::string, TBody> Bodies;
   std::vector<std::string> Requests;
-  std::function<void(const std::string&)> Hook;
 };
 
 TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
@@ -48,7 +47,6 @@ TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
   impl.Server.Get(R"(/.*)", [&impl](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard<std::mutex> guard(impl.Lock);
     impl.Requests.push_back(req.path);
-    if (impl.Hook) impl.Hook(req.path);
     auto it = impl.Bodies.find(req.path);
     if (it == impl.Bodies.end()) {
       res.status = 404;
@@ -92,8 +90,11 @@ std::vector<std::string> TBoardServer::Requests() const {
 }
 
 void TBoardServer::OnRequest(std::function<void(const std::string&)> hook) {
-  std::lock_guard<std::mutex> guard(Impl_->Lock);
-  Impl_->Hook = std::move(hook);
+  // Before routing, on the server's thread, so before the answer goes out.
+  Impl_->Server.set_pre_routing_handler([hook = std::move(hook)](const httplib::Request& req, httplib::Response&) {
+    if (hook) hook(req.path);
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
 }
 
 std::string Gzip(const std::string& bytes) {

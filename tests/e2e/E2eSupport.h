@@ -29,7 +29,8 @@ class TBoardServer {
   // boards were never asked for).
   std::vector<std::string> Requests() const;
   // Called with each request's path as it arrives, before it is answered
-  // (lets a scenario look at the world at that moment). Empty removes it.
+  // (lets a scenario look at the world at that moment). Set it while no
+  // request is under way; an empty function removes it.
   void OnRequest(std::function<void(const std::string&)> hook);
 
  private:

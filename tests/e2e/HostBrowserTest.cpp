@@ -147,10 +147,12 @@ class HostBrowserScenario : public TScenario {
   void SetUp() override {
     TScenario::SetUp();
     if (IsSkipped()) return;
-    const char* fake = std::getenv("VEK_E2E_FAKE_HOST");
-    if (!Program.Wine || fake == nullptr || !fs::is_regular_file(fake))
-      GTEST_SKIP() << "needs the Windows build under Wine and the stand-in host browser";
-    FakeHost = fake;
+    // Built in the same tree as vekc.exe, unless named.
+    const char* named = std::getenv("VEK_E2E_FAKE_HOST");
+    FakeHost = named && *named ? named
+                               : (fs::path(Program.Exe).parent_path() / "tests/e2e/fake_host_browser.exe").string();
+    if (!Program.Wine || !fs::is_regular_file(FakeHost))
+      GTEST_SKIP() << "needs the Windows build under Wine and the stand-in host browser " << FakeHost;
     TIndexRecord r;
     r.Title = "見ているスレ";
     r.Host = H1Url();
@@ -178,7 +180,8 @@ TEST_F(HostBrowserScenario, ClosedBeforeTheFirstDownloadAndStartedAfterTheRun) {
   // its programs is in the host directory.
   const std::string window = PlaceFakeHost(Root.Path() + "window/", "Dorvella.exe");
   TBackground running(window);
-  ASSERT_TRUE(WaitForRecord(window + ".log", "ready")) << test::ReadFile(window + ".log");
+  ASSERT_TRUE(WaitForRecord(window + ".log", "ready"))
+      << "(Wine creates windows only with an X server)\n" << test::ReadFile(window + ".log");
 
   std::atomic<int> requests{0};
   std::atomic<bool> closedAtFirstRequest{false};
