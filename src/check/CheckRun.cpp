@@ -75,7 +75,7 @@ class TCheckRun {
 void TCheckRun::Start() {
   ForceOnline();
   if (Form.IgnoreIdxMenu.Tag == 1) Form.IgnoreIdxMenuClick();
-  if (Form.AutoDorFin() && Form.FinDorMenuClick) Form.FinDorMenuClick();
+  if (Form.AutoDorFin()) Form.FinDorMenuClick();
   Form.SetRunControlsEnabled(false);
   Pump();
   View.SetTrayImage(0);
@@ -231,7 +231,7 @@ void TCheckRun::Finish() {
   Pump();
   View.SetTrayImage(-1);
   Pump();
-  if (Form.AutoDorRun() && Form.RunDorMenuClick) Form.RunDorMenuClick();
+  if (Form.AutoDorRun()) Form.RunDorMenuClick();
   Pump();
 }
 

@@ -120,14 +120,20 @@ std::vector<std::string> ReadThreadListFile(const std::string& fileName) {
 
 // --- thread index files --------------------------------------------------------
 
-int StrToIntDef(std::string_view text, int fallback) {
-  if (text.empty()) return fallback;
+bool TryStrToInt(std::string_view text, int& value) {
+  if (text.empty()) return false;
   size_t start = (text[0] == '+') ? 1 : 0;  // from_chars takes "-" but not "+"
-  if (start == 1 && (text.size() == 1 || text[1] == '-')) return fallback;
-  int value = 0;
-  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return fallback;
-  return value;
+  if (start == 1 && (text.size() == 1 || text[1] == '-')) return false;
+  int parsed = 0;
+  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size()) return false;
+  value = parsed;
+  return true;
+}
+
+int StrToIntDef(std::string_view text, int fallback) {
+  int value = fallback;
+  return TryStrToInt(text, value) ? value : fallback;
 }
 
 TIndexRecord ParseIndexRecord(std::string_view fileText) {

@@ -67,6 +67,8 @@ struct TIndexRecord {
 // Decimal integer with an optional sign, or fallback for anything else
 // (empty, blanks, other characters, out of 32-bit range).
 int StrToIntDef(std::string_view text, int fallback);
+// The same rule; false (value untouched) for anything that is not a number.
+bool TryStrToInt(std::string_view text, int& value);
 
 // Fields 0 to 20 of the first line (missing ones empty, anything after field
 // 20 dropped) and the further lines; both serialisations read alike.

@@ -4,7 +4,6 @@
 // TEnv, both handed in by the front-end.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,11 +115,6 @@ class TVekMainForm {
   TRunOutcome LastRunOutcome = TRunOutcome::None;
   std::string LastRunError;
 
-  // Closing and starting the host browser belong to the host-control commands;
-  // the run calls them through these when they are set.
-  std::function<void()> FinDorMenuClick;
-  std::function<void()> RunDorMenuClick;
-
   // --- commands ---
   void RunUpdateCheck();
   void UpdateCheckMenuClick();
@@ -142,6 +136,13 @@ class TVekMainForm {
   void ProxyMenuClick();
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
+  // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
+  // directory), close its main window, and move the files of its fallen
+  // threads to "backlog\" (throws TBackupStop, see shell/LogBackup.h). The
+  // first two do nothing where the platform cannot reach other programs.
+  void RunDorMenuClick();
+  void FinDorMenuClick();
+  void BackupMenuClick();
 
   // --- components ---
   TMenuItem FileMenu{"FileMenu", "ファイル(&F)"};

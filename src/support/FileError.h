@@ -12,8 +12,9 @@ class FileError : public std::runtime_error {
   // operation: what was attempted ("open", "create", "rename"...); fileName in
   // the core's form (code page 932); reason: the system's words.
   FileError(const std::string& operation, const std::string& fileName, const std::string& reason)
-      : std::runtime_error(operation + "(" + fileName + "): " + reason), FileName(fileName) {}
+      : std::runtime_error(operation + "(" + fileName + "): " + reason), FileName(fileName), Reason(reason) {}
   std::string FileName;
+  std::string Reason;
 };
 
 }  // namespace vek

@@ -96,6 +96,14 @@ std::vector<std::string> TBoardServer::Requests() const {
   return Impl_->Requests;
 }
 
+void TBoardServer::OnRequest(std::function<void(const std::string&)> hook) {
+  // Before routing, on the server's thread, so before the answer goes out.
+  Impl_->Server.set_pre_routing_handler([hook = std::move(hook)](const httplib::Request& req, httplib::Response&) {
+    if (hook) hook(req.path);
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+}
+
 std::string Gzip(const std::string& bytes) {
   z_stream zs{};
   // 15 + 16: a gzip wrapper rather than zlib's own.

@@ -4,6 +4,7 @@
 // figures that change from run to run, and whole-tree comparison with the
 // expected files kept in the repository.
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,10 @@ class TBoardServer {
   // Every path asked for since start, in order (for checking that skipped
   // boards were never asked for).
   std::vector<std::string> Requests() const;
+  // Called with each request's path as it arrives, before it is answered
+  // (lets a scenario look at the world at that moment). Set it while no
+  // request is under way; an empty function removes it.
+  void OnRequest(std::function<void(const std::string&)> hook);
 
  private:
   struct TImpl;

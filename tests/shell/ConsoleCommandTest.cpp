@@ -18,9 +18,10 @@ struct TOutput {
   std::string Stdout;  // UTF-8, as the terminal gets it
 };
 
-TOutput RunVek(const std::string& args) {
+// Standard error is dropped unless withStderr, when it joins standard output.
+TOutput RunVek(const std::string& args, bool withStderr = false) {
   TOutput out;
-  FILE* pipe = ::popen((BinaryDir() + "/vek " + args + " 2>/dev/null").c_str(), "r");
+  FILE* pipe = ::popen((BinaryDir() + "/vek " + args + (withStderr ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
   if (pipe == nullptr) return out;
   char buffer[4096];
   for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.Stdout.append(buffer, n);
@@ -62,16 +63,32 @@ TEST_F(ConsoleCommand, CheckRunsAndConfigReports) {
   EXPECT_NE(config.Stdout.find("\nConfigurations\n  AppPath: "), std::string::npos);
 }
 
+TEST_F(ConsoleCommand, HostBrowserSettingsAreReportedUnavailableOnceAndTheCheckGoesOn) {
+  WriteFile(Dir / "host\\log\\.keep", "");
+  WriteFile(Dir / "host\\mirl.exe", "");
+  WriteFile(Dir / "vek.ini", "[dorvella]\r\nDirectory=" + Dir.Path() + "host/\r\n[VEK]\r\nAutoDorFin=1\r\nAutoDorRun=1\r\n");
+  SetFileWriteTime(Dir / "vek.ini", TimeOfSeconds(1000000000));
+  const TOutput out = RunVek("--dir " + Dir.Path() + " check", true);
+  EXPECT_EQ(out.Status, 0) << out.Stdout;
+  const size_t notice = out.Stdout.find("the host browser is a Windows program");
+  ASSERT_NE(notice, std::string::npos) << out.Stdout;
+  EXPECT_EQ(out.Stdout.find("the host browser is a Windows program", notice + 1), std::string::npos);
+  EXPECT_LT(notice, out.Stdout.find("***** Start!! *****"));
+  EXPECT_NE(out.Stdout.find("***** Done!! *****"), std::string::npos);
+}
+
 TEST_F(ConsoleCommand, UsageErrorsAndHelp) {
   EXPECT_EQ(RunVek("").Status, 64);
   EXPECT_EQ(RunVek("config --wait").Status, 64);
   EXPECT_EQ(RunVek("init-report --mark-fallen").Status, 64);
   EXPECT_EQ(RunVek("--mark-fallen").Status, 64);
   EXPECT_EQ(RunVek("frobnicate").Status, 64);
+  EXPECT_EQ(RunVek("backup --wait").Status, 64);
   const TOutput help = RunVek("--help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Stdout.find("check --wait"), std::string::npos);
   EXPECT_NE(help.Stdout.find("check --mark-fallen"), std::string::npos);
+  EXPECT_NE(help.Stdout.find("\n  backup "), std::string::npos);
   // The menu item's name reaches the terminal in its encoding.
   EXPECT_NE(help.Stdout.find(platform::Cp932ToUtf8("\"DAT 落ちをマークする\"")), std::string::npos);
 }

@@ -7,6 +7,8 @@
 #include "check/RunGuard.h"
 #include "platform/Console.h"
 #include "platform/Env.h"
+#include "platform/Shell.h"
+#include "shell/LogBackup.h"
 #include "shell/VekMainForm.h"
 #include "shell/console/ConsoleView.h"
 
@@ -32,6 +34,11 @@ constexpr const char* HelpText =
     "  config         Print the configuration block that every check writes first.\n"
     "  init-report    Reset the new-thread report board and take a fresh snapshot of\n"
     "                 every cached board list.\n"
+    "  backup         Move the index and log files of every fallen thread (flag 16)\n"
+    "                 listed in the host browser's favorite.idx from its log\n"
+    "                 directory to backlog\\ in the host directory, keeping their\n"
+    "                 paths. Threads no longer in the log directory are passed over;\n"
+    "                 favorite.idx is not changed.\n"
     "\n"
     "Options:\n"
     "  --dir DIR      Use DIR as the program directory (vek.ini, veklog.txt, the list\n"
@@ -41,7 +48,8 @@ constexpr const char* HelpText =
     "Every command ends like closing the window does: the settings are written back\n"
     "to vek.ini (keeping its time stamp) and the log is saved as veklog.txt.\n"
     "\n"
-    "Exit status: 0 after a check run, 1 when the run failed, 2 when the check was\n"
+    "Exit status: 0 when the command completed, 1 when the check run failed or the\n"
+    "backup stopped (the line beginning ERROR: says why), 2 when the check was\n"
     "refused, 64 for a usage error.\n";
 
 constexpr int ExitRunFailed = 1;
@@ -85,7 +93,8 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
       options.Wait = true;
     } else if (arg == "--mark-fallen") {
       options.MarkFallen = true;
-    } else if (options.Command.empty() && (arg == "check" || arg == "config" || arg == "init-report")) {
+    } else if (options.Command.empty() &&
+               (arg == "check" || arg == "config" || arg == "init-report" || arg == "backup")) {
       options.Command = arg;
     } else {
       return false;
@@ -95,8 +104,17 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
   return options.Help || (!options.Command.empty() && (!checkOnly || options.Command == "check"));
 }
 
+// Where no window system can reach the host browser, the settings that close
+// and start it around a check cannot be honoured; the check goes on.
+void WarnHostControlUnavailable(const vek::TVekMainForm& form) {
+  if (vek::platform::ProgramControlAvailable() || (!form.AutoDorFin() && !form.AutoDorRun())) return;
+  Error("AutoDorFin/AutoDorRun are on, but the host browser is a Windows program that this "
+        "command cannot close or start here; the check goes on without that");
+}
+
 int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, bool wait) {
   using Outcome = vek::TVekMainForm::TRunOutcome;
+  WarnHostControlUnavailable(form);
   form.UpdateCheckMenuClick();
   // Only a refusal for a pause leaves the timer armed; waiting for it is what
   // the window would do.
@@ -147,7 +165,14 @@ int main(int argc, char** argv) {
       vek::LogConfiguration(form);
     } else if (options.Command == "init-report") {
       form.InitNewReportMenuClick();
+    } else if (options.Command == "backup") {
+      form.BackupMenuClick();
     }
+  } catch (const vek::TBackupStop& e) {
+    // The message as the window shows it, nothing added but the mark.
+    view.Flush();
+    vek::platform::WriteStderr(std::string("ERROR: ") + e.what() + "\n");
+    status = ExitRunFailed;
   } catch (const std::exception& e) {
     view.Flush();
     Error(e.what());

@@ -66,11 +66,6 @@ TVekWindow::~TVekWindow() {
 void TVekWindow::BuildMenu() {
   TVekMainForm& f = *Form_;
   auto check = [&f](TMenuItem& item) { return [&f, &item] { f.CheckMenuClick(item); }; };
-  auto hook = [](std::function<void()>& command) {
-    return [&command] {
-      if (command) command();
-    };
-  };
   using TItems = std::vector<std::pair<TMenuItem*, std::function<void()>>>;  // nullptr: a separator
   const std::vector<std::pair<TMenuItem*, TItems>> layout = {
       {&f.FileMenu, {{&f.QuitMenu, [&f] { f.QuitMenuClick(); }}}},
@@ -78,10 +73,11 @@ void TVekWindow::BuildMenu() {
        {{&f.UpdateCheckMenu, [this] { RunCommand(&TVekMainForm::UpdateCheckMenuClick); }},
         {&f.InitNewReportMenu, [&f] { f.InitNewReportMenuClick(); }},
         {nullptr, {}},
-        {&f.RunDorMenu, hook(f.RunDorMenuClick)},
-        {&f.FinDorMenu, hook(f.FinDorMenuClick)},
+        {&f.RunDorMenu, [&f] { f.RunDorMenuClick(); }},
+        {&f.FinDorMenu, [&f] { f.FinDorMenuClick(); }},
         {nullptr, {}},
-        {&f.BackupMenu, {}},
+        // A stop of the backup is an exception: shown in a message box.
+        {&f.BackupMenu, [&f] { f.BackupMenuClick(); }},
         {&f.DatDownMenu, check(f.DatDownMenu)}}},
       {&f.ConfigAMenu,
        {{&f.DirectoryMenu, [&f] { f.DirectoryMenuClick(); }},
