@@ -220,6 +220,12 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   EXPECT_TRUE(IsWindowEnabled(f.Window->ControlOf(form.UpdateCheckButton)));
   EXPECT_EQ(f.Window->TrayImage(), -1);
 
+  // A stop of the log backup: shown over the window, the program goes on.
+  form.SetDorPath("");
+  f.Command(form.BackupMenu);
+  EXPECT_EQ(f.Window->Messages.back(), "Dorvellaのディレクトリが設定されていません");
+  EXPECT_TRUE(IsWindowEnabled(f.Hwnd()));
+
   // The log file at exit holds what the pane showed.
   const std::string shown = f.Text(form.LogMemo);
   f.Close();
