@@ -8,6 +8,7 @@
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
+#include "shell/Settings.h"
 
 namespace vek::test {
 namespace {
@@ -238,6 +239,19 @@ TEST_F(Settings, LogIsSavedAtExitInPlaceOfTheLastOne) {
   EXPECT_EQ(ReadFile(Fixture.App("veklog.txt")), form.LogMemo.Lines[0] + "\r\n" + form.LogMemo.Lines[1] +
                                                      "\r\n\r\n\x95\x5c\x8e\xa6 ok\r\n\r\n");
   EXPECT_EQ(Fixture.View.Messages, Lines{});
+}
+
+TEST(SettingsTable, StartUpReadsEveryKeyOnceAndExitWritesEveryKey) {
+  std::vector<std::string> read;
+  for (TReadStage stage : {TReadStage::BeforeLists, TReadStage::BeforeSelector, TReadStage::Rest}) {
+    for (const char* key : StartUpKeys(stage)) read.push_back(key);
+  }
+  std::vector<std::string> table;
+  for (const TSetting& setting : SettingsTable()) table.push_back(setting.Key);
+  std::sort(read.begin(), read.end());
+  std::sort(table.begin(), table.end());
+  EXPECT_EQ(read, table);
+  EXPECT_EQ(std::adjacent_find(table.begin(), table.end()), table.end());
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
-// The headless command: one check run, the configuration report or the
-// new-thread report reset, with the same settings and files as the window.
-#include <filesystem>
+// The headless command: one check run, the configuration report, the
+// settings one at a time, or the new-thread report reset, with the same
+// settings and files as the window.
 #include <string>
 #include <vector>
 
 #include "check/RunGuard.h"
 #include "platform/Console.h"
 #include "platform/Env.h"
+#include "platform/UserPaths.h"
+#include "shell/Settings.h"
 #include "shell/VekMainForm.h"
+#include "shell/console/ConfigCommand.h"
 #include "shell/console/ConsoleView.h"
+#include "support/FileError.h"
+#include "support/Version.h"
 
 namespace {
 
@@ -30,77 +35,96 @@ constexpr const char* HelpText =
     "                 item \"DAT 落ちをマークする\" does the same; like it, the choice holds\n"
     "                 for this start only and is never saved. Combines with --wait.\n"
     "  config         Print the configuration block that every check writes first.\n"
+    "  config --list  Print every setting of vek.ini as section.key=value (the default\n"
+    "                 where the file has none).\n"
+    "  config NAME    Print one setting, for example: vek config VEK.TimeOutTime\n"
+    "  config NAME VALUE\n"
+    "                 Set one setting in vek.ini; the other settings and the file's\n"
+    "                 time stamp stay as they are. First of all, the host browser's\n"
+    "                 folder: vek config dorvella.Directory ~/Dorvella\n"
     "  init-report    Reset the new-thread report board and take a fresh snapshot of\n"
     "                 every cached board list.\n"
     "\n"
     "Options:\n"
     "  --dir DIR      Use DIR as the program directory (vek.ini, veklog.txt, the list\n"
-    "                 files and the subject cache) instead of the executable's own.\n"
+    "                 files and the subject cache). Without it: the folder named by\n"
+    "                 the environment variable VEK_DIR; otherwise the executable's\n"
+    "                 own folder, or ~/.config/vek ($XDG_CONFIG_HOME/vek) when vek is\n"
+    "                 installed under /usr or its folder is not writable.\n"
     "  --help         Show this text.\n"
+    "  --version      Show the version.\n"
     "\n"
-    "Every command ends like closing the window does: the settings are written back\n"
-    "to vek.ini (keeping its time stamp) and the log is saved as veklog.txt.\n"
+    "Every command but config with a NAME ends like closing the window does: the\n"
+    "settings are written back to vek.ini (keeping its time stamp) and the log is\n"
+    "saved as veklog.txt.\n"
     "\n"
-    "Exit status: 0 after a check run, 1 when the run failed, 2 when the check was\n"
-    "refused, 64 for a usage error.\n";
+    "Exit status: 0 after a check run, 1 when the run failed or a setting was\n"
+    "refused, 2 when the check was refused, 64 for a usage error.\n";
 
 constexpr int ExitRunFailed = 1;
 constexpr int ExitRefused = 2;
 constexpr int ExitUsage = 64;
 
-// Command-line text to the core's code page 932 path form.
-std::string CoreDirectory(const std::string& arg) {
-  std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(arg));
-  std::string text = path.string();
-#ifndef _WIN32
-  text = vek::platform::Utf8ToCp932(text);
-#endif
-  // The core's paths use "\" throughout, whatever the system writes.
-  for (char& c : text) {
-    if (c == '/') c = '\\';
-  }
-  if (!text.empty() && text.back() != '\\') text += '\\';
-  return text;
-}
-
 void Error(const std::string& cp932Text) { vek::platform::WriteStderr("vek: " + cp932Text + "\n"); }
+
+std::string ProgramDirectory(const std::string& typed) {
+  return vek::WithTrailingBackslash(vek::platform::AbsolutePath(typed));
+}
 
 struct TOptions {
   std::string Command;
-  std::string Dir;
+  std::string Dir;  // as typed
+  std::vector<std::string> Operands;  // of config
   bool Wait = false;
   bool MarkFallen = false;
   bool Help = false;
+  bool Version = false;
 };
 
-bool ParseOptions(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+bool IsCommand(const std::string& arg) { return arg == "check" || arg == "config" || arg == "init-report"; }
+
+bool ParseOptions(const std::vector<std::string>& args, TOptions& options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.Help = true;
+    } else if (arg == "--version") {
+      options.Version = true;
     } else if (arg == "--dir") {
-      if (i + 1 >= argc) return false;
-      options.Dir = CoreDirectory(argv[++i]);
+      if (i + 1 >= args.size()) return false;
+      options.Dir = args[++i];
     } else if (arg == "--wait") {
       options.Wait = true;
     } else if (arg == "--mark-fallen") {
       options.MarkFallen = true;
-    } else if (options.Command.empty() && (arg == "check" || arg == "config" || arg == "init-report")) {
+    } else if (options.Command.empty() && IsCommand(arg)) {
       options.Command = arg;
+    } else if (options.Command == "config" && options.Operands.size() < 2) {
+      options.Operands.push_back(arg);
     } else {
       return false;
     }
   }
   const bool checkOnly = options.Wait || options.MarkFallen;
-  return options.Help || (!options.Command.empty() && (!checkOnly || options.Command == "check"));
+  const auto& operands = options.Operands;
+  const bool listOk = operands.empty() || operands[0] != "--list" || operands.size() == 1;
+  const bool dashOk = operands.empty() || operands[0] == "--list" || operands[0].rfind("--", 0) != 0;
+  return options.Help || options.Version ||
+         (!options.Command.empty() && (!checkOnly || options.Command == "check") && listOk && dashOk);
 }
 
-int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, bool wait) {
+// A refusal for the missing host directory says how to set it.
+void HintHostDirectory(const TOptions& options) {
+  const std::string dir = options.Dir.empty() ? "" : " --dir " + options.Dir;
+  Error("set the host browser's folder first: vek" + dir + " config dorvella.Directory FOLDER");
+}
+
+int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& options) {
   using Outcome = vek::TVekMainForm::TRunOutcome;
   form.UpdateCheckMenuClick();
   // Only a refusal for a pause leaves the timer armed; waiting for it is what
   // the window would do.
-  while (wait && form.LastRunOutcome == Outcome::Refused && form.Timer.Enabled) {
+  while (options.Wait && form.LastRunOutcome == Outcome::Refused && form.Timer.Enabled) {
     view.Flush();
     form.Env.Sleep(form.Timer.Interval);
     form.TimerTimer();
@@ -115,15 +139,54 @@ int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, bool wait) {
     default:
       Error(form.Timer.Enabled ? "the check was refused for the self-restraint pause"
                                : "the check was refused (see the log)");
+      if (form.DorPath().empty()) HintHostDirectory(options);
       return ExitRefused;
   }
+}
+
+// A file error names its file as the system writes paths.
+std::string ErrorText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* fileError = dynamic_cast<const vek::FileError*>(&e)) {
+    const size_t at = text.find(fileError->FileName);
+    if (at != std::string::npos)
+      text.replace(at, fileError->FileName.size(), vek::platform::DisplayPath(fileError->FileName));
+  }
+  return text;
+}
+
+int RunFormCommand(const TOptions& options, const std::string& programDir) {
+  vek::TConsoleView view;
+  vek::platform::TEnv& env = vek::platform::TEnv::Default();
+  vek::TVekMainForm form(view, env);
+  int status = 0;
+  try {
+    form.FormCreate({}, programDir);
+    if (options.Command == "check") {
+      // Set after start-up, which clears it: the option is never read from
+      // or written to the settings file.
+      if (options.MarkFallen) form.DatDownMenu.Checked = true;
+      status = RunCheck(form, view, options);
+    } else if (options.Command == "config") {
+      vek::LogConfiguration(form);
+    } else if (options.Command == "init-report") {
+      form.InitNewReportMenuClick();
+    }
+  } catch (const std::exception& e) {
+    view.Flush();
+    Error(ErrorText(e));
+    status = ExitRunFailed;
+  }
+  view.Flush();
+  form.FormDestroy();
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   TOptions options;
-  if (!ParseOptions(argc, argv, options)) {
+  if (!ParseOptions(vek::platform::CommandLineArguments(argc, argv), options)) {
     // Through the terminal conversion: the text names a menu item in Japanese.
     vek::platform::WriteStderr(HelpText);
     return ExitUsage;
@@ -132,28 +195,19 @@ int main(int argc, char** argv) {
     vek::platform::WriteStdout(HelpText);
     return 0;
   }
-  vek::TConsoleView view;
-  vek::platform::TEnv& env = vek::platform::TEnv::Default();
-  vek::TVekMainForm form(view, env);
-  int status = 0;
-  try {
-    form.FormCreate({}, options.Dir);
-    if (options.Command == "check") {
-      // Set after start-up, which clears it: the option is never read from
-      // or written to the settings file.
-      if (options.MarkFallen) form.DatDownMenu.Checked = true;
-      status = RunCheck(form, view, options.Wait);
-    } else if (options.Command == "config") {
-      vek::LogConfiguration(form);
-    } else if (options.Command == "init-report") {
-      form.InitNewReportMenuClick();
-    }
-  } catch (const std::exception& e) {
-    view.Flush();
-    Error(e.what());
-    status = ExitRunFailed;
+  if (options.Version) {
+    vek::platform::WriteStdout(std::string("vek ") + vek::VersionText + "\n");
+    return 0;
   }
-  view.Flush();
-  form.FormDestroy();
-  return status;
+  std::string dir = options.Dir.empty() ? vek::platform::EnvironmentVariable("VEK_DIR") : options.Dir;
+  const std::string programDir = dir.empty() ? vek::platform::DefaultProgramDirectory() : ProgramDirectory(dir);
+  if (options.Command == "config" && !options.Operands.empty()) {
+    try {
+      return vek::ConfigCommand(programDir, options.Operands);
+    } catch (const std::exception& e) {
+      Error(ErrorText(e));
+      return ExitRunFailed;
+    }
+  }
+  return RunFormCommand(options, programDir);
 }
