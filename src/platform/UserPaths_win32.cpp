@@ -1,9 +1,10 @@
 // Arguments from the wide command line; paths are shown as Windows writes them.
+#include "platform/Win32System.h"  // windows.h before shellapi.h
+
 #include <shellapi.h>
 
 #include "platform/Files.h"
 #include "platform/UserPaths.h"
-#include "platform/Win32System.h"
 
 namespace vek::platform {
 

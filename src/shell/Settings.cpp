@@ -1,6 +1,7 @@
 // The settings table and the reading and writing of vek.ini that it drives.
 #include "shell/Settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -185,14 +186,14 @@ bool NormaliseUserValue(const TSetting& setting, const std::string& text, std::s
       if (!ParseIniInteger(text, number) || number < setting.Minimum) return false;
       value = std::to_string(number);
       return true;
-    case T::Boolean:
-      for (const char* yes : {"1", "true", "yes", "on"}) {
-        if (EqualsNoCase(text, yes)) return value = "1", true;
-      }
-      for (const char* no : {"0", "false", "no", "off"}) {
-        if (EqualsNoCase(text, no)) return value = "0", true;
-      }
-      return false;
+    case T::Boolean: {
+      const auto isAnyOf = [&text](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(), [&text](const char* w) { return EqualsNoCase(text, w); });
+      };
+      if (!isAnyOf({"1", "0", "true", "false", "yes", "no", "on", "off"})) return false;
+      value = BoolText(isAnyOf({"1", "true", "yes", "on"}));
+      return true;
+    }
     case T::WindowState:
       if (text != "Normal" && text != "Maximized") return false;
       break;
