@@ -89,11 +89,15 @@ step_units() {
 
 step_chroot() {
   [ -n "$(deb_file)" ] || step_deb
-  local chroot=$out/chroot
-  if [ ! -x "$chroot/usr/bin/apt-get" ]; then
-    rm -rf "$chroot"
-    debootstrap --variant=minbase bookworm "$chroot" http://deb.debian.org/debian >"$out/debootstrap.log"
+  # A pristine system is kept and copied for every run, so each run installs
+  # on a clean one.
+  local base=$out/chroot-base chroot=$out/chroot
+  if [ ! -x "$base/usr/bin/apt-get" ]; then
+    rm -rf "$base"
+    debootstrap --variant=minbase bookworm "$base" http://deb.debian.org/debian >"$out/debootstrap.log"
   fi
+  rm -rf "$chroot"
+  cp -a "$base" "$chroot"
   bash "$here/scripts/build.sh" native --target vek vek-board-server >/dev/null
   bash "$here/scripts/demo.sh" --setup-only >/dev/null
   local demo=$root/demo
