@@ -1,6 +1,7 @@
 // The headless command: one check run, the configuration report, the
 // settings one at a time, or the new-thread report reset, with the same
 // settings and files as the window.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ std::string ProgramDirectory(const std::string& typed) {
 }
 
 struct TOptions {
+  std::string ProgramName = "vek";
   std::string Command;
   std::string Dir;  // as typed
   std::vector<std::string> Operands;  // of config
@@ -113,10 +115,11 @@ bool ParseOptions(const std::vector<std::string>& args, TOptions& options) {
          (!options.Command.empty() && (!checkOnly || options.Command == "check") && listOk && dashOk);
 }
 
-// A refusal for the missing host directory says how to set it.
+// A refusal for the missing host directory says how to set it, naming the
+// program as it was started ("vek", or "vekc" on Windows).
 void HintHostDirectory(const TOptions& options) {
   const std::string dir = options.Dir.empty() ? "" : " --dir " + options.Dir;
-  Error("set the host browser's folder first: vek" + dir + " config dorvella.Directory FOLDER");
+  Error("set the host browser's folder first: " + options.ProgramName + dir + " config dorvella.Directory FOLDER");
 }
 
 int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& options) {
@@ -186,6 +189,7 @@ int RunFormCommand(const TOptions& options, const std::string& programDir) {
 
 int main(int argc, char** argv) {
   TOptions options;
+  if (argc > 0) options.ProgramName = std::filesystem::path(argv[0]).stem().string();
   if (!ParseOptions(vek::platform::CommandLineArguments(argc, argv), options)) {
     // Through the terminal conversion: the text names a menu item in Japanese.
     vek::platform::WriteStderr(HelpText);
