@@ -65,7 +65,7 @@ TSetting Number(const char* section, const char* key, const char* defaultValue, 
 template <TMenuItem Form::*Item>
 TSetting Check(const char* section, const char* key, const char* defaultValue) {
   return {section, key, T::Boolean, defaultValue, [](const Form& f) { return BoolText((f.*Item).Checked); },
-          [](Form& f, const std::string& v) { f.SetMenuCheck(f.*Item, v == "1"); }};
+          [](Form& f, const std::string& v) { f.SetMenuCheck(f.*Item, v == "1"); }, INT32_MIN, false, Item};
 }
 
 std::vector<TSetting> MakeTable() {
@@ -217,7 +217,11 @@ void ApplySettingDefaults(TVekMainForm& form) {
   for (const TSetting& setting : SettingsTable()) {
     // The list and the selector are filled only at start-up.
     if (std::string(setting.Key) == "IdxType" || std::string(setting.Key) == "IgnoreIdxList") continue;
-    setting.Apply(form, setting.Default);
+    if (setting.Menu != nullptr) {
+      (form.*setting.Menu).Checked = std::string(setting.Default) == "1";
+    } else {
+      setting.Apply(form, setting.Default);
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 namespace vek {
 
 class TVekMainForm;
+struct TMenuItem;
 
 enum class TSettingType {
   String,       // any text on one line
@@ -31,6 +32,8 @@ struct TSetting {
   int Minimum = INT32_MIN;  // integers only
   // Written only while the window is not maximised (its placement).
   bool Placement = false;
+  // Booleans: the menu item whose check mark is the setting.
+  TMenuItem TVekMainForm::*Menu = nullptr;
 };
 
 // In the order exit writes them; start-up reads them in another order.
@@ -53,7 +56,8 @@ bool NormaliseUserValue(const TSetting& setting, const std::string& text, std::s
 // separator; every path is built by concatenation, so one is added.
 std::string WithTrailingBackslash(std::string dir);
 
-// The table's defaults into a fresh window (before start-up reads the file).
+// The table's defaults into a fresh window (before start-up reads the file),
+// without telling the view: its window may not exist yet.
 void ApplySettingDefaults(TVekMainForm& form);
 
 // Start-up's reading of vek.ini, in three stages around the filling of the two
