@@ -7,17 +7,24 @@
 #include "platform/Console.h"
 #include "platform/Files.h"
 #include "platform/PosixSystem.h"
+#include "platform/Sjis.h"
 #include "platform/UserPaths.h"
 
 namespace vek::platform {
 
 namespace {
 
-std::string CoreDirectoryOf(const std::string& systemPath) {
-  std::string dir = posix::CoreName(systemPath);
+// A directory in the core's form with its final "\"; the last byte may be the
+// trail byte 0x5C of a two-byte character, which is no separator.
+std::string CoreDirectoryOf(std::string dir) {
   for (char& c : dir)
-    if (c == '/') c = '\\';
-  if (!dir.empty() && dir.back() != '\\') dir += '\\';
+    if (c == '/') c = '\\';  // "/" (0x2F) is never a trail byte
+  bool separatorLast = false;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    separatorLast = dir[i] == '\\';
+    if (IsSjisLeadByte(static_cast<unsigned char>(dir[i]))) ++i;
+  }
+  if (!separatorLast) dir += '\\';
   return dir;
 }
 
@@ -50,17 +57,15 @@ std::string ChooseProgramDirectory(const std::string& executableDir, bool execut
   const bool installed = executableDir.rfind("\\usr\\", 0) == 0;
   if (!installed && executableDirWritable) return executableDir;
   // The XDG base directory rules: a relative XDG_CONFIG_HOME is ignored.
-  if (!xdgConfigHome.empty() && xdgConfigHome[0] == '\\') return CoreDirectoryOf(xdgConfigHome) + "vek\\";
+  if (!xdgConfigHome.empty() && (xdgConfigHome[0] == '/' || xdgConfigHome[0] == '\\'))
+    return CoreDirectoryOf(xdgConfigHome) + "vek\\";
   return CoreDirectoryOf(home) + ".config\\vek\\";
 }
 
 std::string DefaultProgramDirectory() {
   const std::string exeDir = ExecutableDirectory();
   const bool writable = ::access(posix::SystemPath(exeDir).c_str(), W_OK) == 0;
-  std::string xdg = EnvironmentVariable("XDG_CONFIG_HOME");
-  for (char& c : xdg)
-    if (c == '/') c = '\\';
-  return ChooseProgramDirectory(exeDir, writable, xdg, EnvironmentVariable("HOME"));
+  return ChooseProgramDirectory(exeDir, writable, EnvironmentVariable("XDG_CONFIG_HOME"), EnvironmentVariable("HOME"));
 }
 
 }  // namespace vek::platform

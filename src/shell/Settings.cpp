@@ -9,6 +9,7 @@
 #include "platform/Ini.h"
 #include "platform/UserPaths.h"
 #include "shell/VekMainForm.h"
+#include "support/SjisText.h"
 
 namespace vek {
 
@@ -130,7 +131,11 @@ bool EqualsNoCase(const std::string& a, const char* b) {
 }  // namespace
 
 std::string WithTrailingBackslash(std::string dir) {
-  if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+  // The last byte may be the trail byte 0x5C of a two-byte character ("表",
+  // "ソ"): only a separator that is a character of its own counts.
+  if (dir.empty()) return dir;
+  const size_t end = dir.size() - 1;
+  if (SjisFindLast(dir, '\\') != end && SjisFindLast(dir, '/') != end) dir += '\\';
   return dir;
 }
 

@@ -200,7 +200,8 @@ TEST_F(ConsoleCommand, ConfigRefusalsLeaveTheFileAlone) {
 }
 
 // Without --dir: VEK_DIR, then the executable's folder for a copy of its own,
-// ~/.config/vek for an installed program or one in a folder it cannot write.
+// ~/.config/vek for an installed program or one in a folder it cannot write
+// (the paths given to the rule in either separator).
 TEST_F(ConsoleCommand, ProgramDirectoryWithoutDir) {
   WriteFile(Dir / "env\\vek.ini", "[VEK]\r\nTimeOutTime=42\r\n");
   EXPECT_EQ(RunVek("config VEK.TimeOutTime", "VEK_DIR=" + (Dir / "env") + " ").Stdout, "42\n");
@@ -212,6 +213,7 @@ TEST_F(ConsoleCommand, ProgramDirectoryWithoutDir) {
   EXPECT_EQ(ChooseProgramDirectory("\\usr\\bin\\", true, "", "\\root"), "\\root\\.config\\vek\\");
   EXPECT_EQ(ChooseProgramDirectory("\\usr\\local\\bin\\", true, "\\x\\cfg\\", "\\home\\u"), "\\x\\cfg\\vek\\");
   EXPECT_EQ(ChooseProgramDirectory("\\usr\\bin\\", false, "relative", "\\home\\u\\"), "\\home\\u\\.config\\vek\\");
+  EXPECT_EQ(ChooseProgramDirectory("\\usr\\bin\\", true, "/home/表", "/root"), "\\home\\表\\vek\\");
 }
 
 #endif

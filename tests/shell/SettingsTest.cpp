@@ -241,6 +241,15 @@ TEST_F(Settings, LogIsSavedAtExitInPlaceOfTheLastOne) {
   EXPECT_EQ(Fixture.View.Messages, Lines{});
 }
 
+// "表" and "ソ" end in the byte of "\": a folder named so still gets its
+// separator, or every path built on it would run into the folder's name.
+TEST(SettingsTable, HostDirectoryGetsItsSeparatorAfterATrailByte) {
+  EXPECT_EQ(WithTrailingBackslash("C:\\表"), "C:\\表\\");
+  EXPECT_EQ(WithTrailingBackslash("C:\\ソ\\"), "C:\\ソ\\");
+  EXPECT_EQ(WithTrailingBackslash("/home/u/host/"), "/home/u/host/");
+  EXPECT_EQ(WithTrailingBackslash(""), "");
+}
+
 TEST(SettingsTable, StartUpReadsEveryKeyOnceAndExitWritesEveryKey) {
   std::vector<std::string> read;
   for (TReadStage stage : {TReadStage::BeforeLists, TReadStage::BeforeSelector, TReadStage::Rest}) {
