@@ -61,7 +61,7 @@ if(HELP2MAN)
   add_custom_command(
     OUTPUT ${VEK_MAN}
     COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
-            ${HELP2MAN} --no-info --version-option=--version
+            ${HELP2MAN} --locale=C.UTF-8 --no-info --version-option=--version
             --name "update checker for the host browser's watched threads"
             --include ${CMAKE_SOURCE_DIR}/packaging/vek.h2m --output ${CMAKE_BINARY_DIR}/vek.1 $<TARGET_FILE:vek>
     COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/vek.1
