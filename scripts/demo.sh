@@ -3,7 +3,11 @@
 # directory and program directory under build/demo/, runs a real check against
 # the boards served from loopback, shows what it wrote, lets the boards move on
 # and runs a second check.
+#   scripts/demo.sh --setup-only   prepare build/demo/ and leave the board server
+#                                  running (its process id in build/demo/server.pid)
 set -eu
+setup_only=0
+[ "${1:-}" = "--setup-only" ] && setup_only=1
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${VEK_BUILD_ROOT:-$here/build}
 demo=$root/demo
@@ -67,21 +71,23 @@ while IFS='|' read -r list hostkey board key title server local mark flags; do
   printf '%s\r\n' "$rel" >> "$demo/host/$list"
 done < "$here/demo/threads.txt"
 : > "$demo/host/favboard.idx"
-cat > "$demo/prog/vek.ini" <<EOF
-[dorvella]
-Directory=${demo//\//\\}\\host\\
-[VEK]
-PrimarySuffixes=${news_host%%:*};${game_host%%:*}
-NotifySound=0
-EOF
-# A settings file stamped "now" would count as a check that just ended.
-touch -d '10 minutes ago' "$demo/prog/vek.ini"
+# The settings, as a user sets them: the host browser's folder, and the
+# loopback addresses standing in for the primary network.
+"$vek" --dir "$demo/prog" config dorvella.Directory "$demo/host"
+"$vek" --dir "$demo/prog" config VEK.PrimarySuffixes "${news_host%%:*};${game_host%%:*}"
+"$vek" --dir "$demo/prog" config VEK.NotifySound 0
 echo "  host directory:    $demo/host"
 echo "  program directory: $demo/prog"
 for list in favorite.idx work.idx; do
   echo "  thread list file:  $list ($(wc -l < "$demo/host/$list") threads)"
 done
 echo "  favboard.idx (the host browser's board list) is never read as a thread list"
+
+if [ $setup_only = 1 ]; then
+  trap - EXIT
+  echo "$server_pid" > "$demo/server.pid"
+  exit 0
+fi
 
 # A report board's thread log, readable: one response per line of the file,
 # the HTML of the bodies turned into plain lines.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing and the demo need on Debian 12 (run as root).
 # Skips apt entirely when everything is already there.
+#   scripts/deps.sh package   also what scripts/package.sh needs (the man page,
+#                             lintian, systemd-analyze, a clean Debian chroot)
 set -eu
 packages=(
   cmake ninja-build g++ pkg-config zlib1g-dev libcurl4-openssl-dev libgtest-dev googletest
@@ -8,6 +10,9 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   locales xvfb xauth x11-utils imagemagick fonts-vlgothic
 )
+if [ "${1:-}" = package ]; then
+  packages+=(help2man lintian dpkg-dev fakeroot systemd debootstrap)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,7 +6,7 @@ set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${VEK_WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=-all
-export LC_ALL=ja_JP.UTF-8
+export LC_ALL=${VEK_WINE_LC_ALL:-ja_JP.UTF-8}  # another locale: another ANSI code page
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"

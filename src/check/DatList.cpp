@@ -5,6 +5,7 @@
 
 #include "platform/Collate.h"
 #include "platform/Files.h"
+#include "platform/UserPaths.h"
 #include "reports/HostLog.h"
 #include "shell/VekMainForm.h"
 #include "support/SjisText.h"
@@ -95,7 +96,7 @@ void GenerateDatList(TVekMainForm& form, TStringList& datList, bool firstGenerat
   std::vector<std::string> entries;
   for (const std::string& name : idxList) {
     const std::string fileName = form.DorPath() + name;
-    form.AddLogLine("  Read: " + fileName);
+    form.AddLogLine("  Read: " + platform::DisplayPath(fileName));
     for (const std::string& line : ReadThreadListFile(fileName)) {
       form.View.ProcessMessages();
       if (line.empty() || !IsCheckedNetwork(form, line)) continue;

@@ -5,6 +5,7 @@
 
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
+#include "platform/UserPaths.h"
 #include "shell/VekMainForm.h"
 #include "support/funcs.h"
 
@@ -57,18 +58,20 @@ bool IsCheckRestrained(TVekMainForm& form) {
   return RefusedByThreeMinutes(form);
 }
 
+// Paths in the form the system writes them ("/" on POSIX), as every path a
+// user reads.
 void LogConfiguration(TVekMainForm& form) {
   const auto& combo = form.IdxComboBox;
   const bool selected = combo.ItemIndex >= 0 && combo.ItemIndex < static_cast<int>(combo.Items.size());
   form.AddLogLine("Configurations");
-  form.AddLogLine("  AppPath: " + form.AppPath());
-  form.AddLogLine("  DorPath: " + form.DorPath());
-  form.AddLogLine("  SbjPath: " + form.SbjPath());
-  form.AddLogLine("  LogPath: " + form.LogPath());
-  form.AddLogLine("  IniFileName: " + form.IniFileName());
-  form.AddLogLine("  LogFileName: " + form.LogFileName());
-  form.AddLogLine("  BanListName: " + form.BanListName());
-  form.AddLogLine("  SubjectListName: " + form.SubjectListName());
+  form.AddLogLine("  AppPath: " + platform::DisplayPath(form.AppPath()));
+  form.AddLogLine("  DorPath: " + platform::DisplayPath(form.DorPath()));
+  form.AddLogLine("  SbjPath: " + platform::DisplayPath(form.SbjPath()));
+  form.AddLogLine("  LogPath: " + platform::DisplayPath(form.LogPath()));
+  form.AddLogLine("  IniFileName: " + platform::DisplayPath(form.IniFileName()));
+  form.AddLogLine("  LogFileName: " + platform::DisplayPath(form.LogFileName()));
+  form.AddLogLine("  BanListName: " + platform::DisplayPath(form.BanListName()));
+  form.AddLogLine("  SubjectListName: " + platform::DisplayPath(form.SubjectListName()));
   form.AddLogLine("  Proxy: " + form.Proxy);
   form.AddLogLine("  TimeOutTime: " + std::to_string(form.TimeOutTime));
   form.AddLogLine("  IgnoreIdxList: " + form.IgnoreIdxList());

@@ -9,13 +9,13 @@
 #include "platform/Clock.h"
 #include "support/BuffStr.h"
 #include "support/SjisText.h"
+#include "support/Version.h"
 #include "support/funcs.h"
 
 namespace vek {
 
 namespace {
 
-constexpr const char* UserAgent = "Monazilla/1.00 (VEK/3.14.0)";
 
 bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
@@ -126,7 +126,7 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
 
-  getter.Start(url, UserAgent, settings.Proxy);
+  getter.Start(url, UserAgentText, settings.Proxy);
   const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
   while (!getter.Idle()) {
     if (pump) pump();

@@ -10,6 +10,7 @@
 #include "fetch/SubjectFetch.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
+#include "platform/UserPaths.h"
 #include "reports/HostLog.h"
 #include "reports/KeyTable.h"
 #include "reports/ReportBoards.h"
@@ -210,7 +211,7 @@ void WriteNewReport(TVekMainForm& form) {
     if (!platform::FileExists(form.NewReportIdxName())) {
       // No log directory: nothing can be published, and the snapshot stays as
       // it is so that these threads are reported once it can be.
-      form.AddLogLine("  New thread report skipped: no log directory " + form.LogPath());
+      form.AddLogLine("  New thread report skipped: no log directory " + platform::DisplayPath(form.LogPath()));
       return;
     }
   }

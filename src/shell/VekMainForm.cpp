@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "reports/ReportBoards.h"
+#include "shell/Settings.h"
 #include "support/SjisText.h"
 #include "support/funcs.h"
 
@@ -42,6 +43,7 @@ TVekMainForm::TVekMainForm(IVekView& view, platform::TEnv& env) : View(view), En
   IgnoreIdxCheckListBox.Visible = false;
   IdxComboBox.Items.push_back("*.idx");
   IdxComboBox.ItemIndex = 0;
+  ApplySettingDefaults(*this);
 }
 
 TVekMainForm::~TVekMainForm() {
@@ -51,23 +53,21 @@ TVekMainForm::~TVekMainForm() {
 
 // --- boolean settings ---------------------------------------------------------
 
-namespace {
-void SetCheck(IVekView& view, TMenuItem& item, bool v) {
+void TVekMainForm::SetMenuCheck(TMenuItem& item, bool v) {
   item.Checked = v;
-  view.ComponentChanged(item);
+  View.ComponentChanged(item);
 }
-}  // namespace
 
-void TVekMainForm::SetMinStart(bool v) { SetCheck(View, MinStartMenu, v); }
-void TVekMainForm::SetAutoStart(bool v) { SetCheck(View, AutoStartMenu, v); }
-void TVekMainForm::SetAutoShutDown(bool v) { SetCheck(View, AutoShutDownMenu, v); }
-void TVekMainForm::SetGreedyCheck(bool v) { SetCheck(View, GreedyCheckMenu, v); }
-void TVekMainForm::SetNotifySound(bool v) { SetCheck(View, NotifySoundMenu, v); }
-void TVekMainForm::SetExternalCheck(bool v) { SetCheck(View, ExternalCheckMenu, v); }
-void TVekMainForm::SetAutoDorFin(bool v) { SetCheck(View, AutoDorFinMenu, v); }
-void TVekMainForm::SetAutoDorRun(bool v) { SetCheck(View, AutoDorRunMenu, v); }
-void TVekMainForm::SetAutoInit(bool v) { SetCheck(View, AutoInitMenu, v); }
-void TVekMainForm::SetFailedReport(bool v) { SetCheck(View, FailedReportMenu, v); }
+void TVekMainForm::SetMinStart(bool v) { SetMenuCheck(MinStartMenu, v); }
+void TVekMainForm::SetAutoStart(bool v) { SetMenuCheck(AutoStartMenu, v); }
+void TVekMainForm::SetAutoShutDown(bool v) { SetMenuCheck(AutoShutDownMenu, v); }
+void TVekMainForm::SetGreedyCheck(bool v) { SetMenuCheck(GreedyCheckMenu, v); }
+void TVekMainForm::SetNotifySound(bool v) { SetMenuCheck(NotifySoundMenu, v); }
+void TVekMainForm::SetExternalCheck(bool v) { SetMenuCheck(ExternalCheckMenu, v); }
+void TVekMainForm::SetAutoDorFin(bool v) { SetMenuCheck(AutoDorFinMenu, v); }
+void TVekMainForm::SetAutoDorRun(bool v) { SetMenuCheck(AutoDorRunMenu, v); }
+void TVekMainForm::SetAutoInit(bool v) { SetMenuCheck(AutoInitMenu, v); }
+void TVekMainForm::SetFailedReport(bool v) { SetMenuCheck(FailedReportMenu, v); }
 
 void TVekMainForm::SetIdxType(int index) {
   // An index outside the list leaves nothing selected, as a list control does.

@@ -65,33 +65,35 @@ class TVekMainForm {
   void SetAutoDorRun(bool v);
   void SetAutoInit(bool v);
   void SetFailedReport(bool v);
+  // Sets a menu item's check mark and shows it.
+  void SetMenuCheck(TMenuItem& item, bool v);
 
   int IdxType() const { return IdxComboBox.ItemIndex; }
   void SetIdxType(int index);
   std::string IgnoreIdxList() const;
   void SetIgnoreIdxList(const std::string& text);
 
-  // --- string and integer settings ---
+  // --- string and integer settings (their defaults: shell/Settings.cpp) ---
   std::string Proxy;
-  std::string SoundName = "MailBeep";
-  std::string NewIdxName = "$$$$$$$$.idx";
+  std::string SoundName;
+  std::string NewIdxName;
   std::string IconName;
-  std::string BoardExp = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
-  std::string ThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
-  int TimeOutTime = 15;
+  std::string BoardExp;
+  std::string ThreadExp;
+  int TimeOutTime = 0;
   // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
   // the treatment off.
-  std::string PrimarySuffixes = "5ch.io;5ch.net;bbspink.com";
-  std::string RentalDomains = "shitaraba.net";
+  std::string PrimarySuffixes;
+  std::string RentalDomains;
   std::string RentalOldHost;
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
   // --- window placement ("Window" section) ---
-  int WindowTop = 111;
-  int WindowLeft = 230;
-  int WindowWidth = 688;
-  int WindowHeight = 453;
+  int WindowTop = 0;
+  int WindowLeft = 0;
+  int WindowWidth = 0;
+  int WindowHeight = 0;
   bool WindowMaximized = false;
 
   // --- command-line switches seen by FormCreate ---
@@ -165,13 +167,13 @@ class TVekMainForm {
   TMenuItem MinStartMenu{"MinStartMenu", "最小化起動"};
   TMenuItem AutoStartMenu{"AutoStartMenu", "起動時自動開始"};
   TMenuItem AutoShutDownMenu{"AutoShutDownMenu", "完了時自動終了"};
-  TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外", true};
-  TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知", true};
-  TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック", true};
+  TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外"};
+  TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知"};
+  TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック"};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
-  TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する", true};
+  TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する"};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
   TButton IgnoreIdxButton{"IgnoreIdxButton", "除外指定"};
@@ -186,7 +188,6 @@ class TVekMainForm {
   platform::TEnv& Env;
 
  private:
-  void WriteSettings();
   void SetComponentEnabled(TComponent& component, bool enabled);
   std::string AppPath_;
   std::string DorPath_;

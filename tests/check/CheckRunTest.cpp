@@ -7,6 +7,7 @@
 #include "check/RunGuard.h"
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
+#include "platform/UserPaths.h"
 
 namespace vek::test {
 namespace {
@@ -117,7 +118,7 @@ TEST_F(CheckRun, RegenerationWhenFilesAreLeftOut) {
   form.UpdateCheckMenuClick();
   ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
   const Lines log = MaskedLog(Fixture.View.Log);
-  const std::string dor = Fixture.DorPath();
+  const std::string dor = platform::DisplayPath(Fixture.DorPath());  // as the log shows paths
   auto at = std::find(log.begin(), log.end(), "Regenerate Dat List: start");
   ASSERT_NE(at, log.end());
   const Lines regeneration(at, at + 6);

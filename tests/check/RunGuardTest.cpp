@@ -4,6 +4,7 @@
 #include "FormTestSupport.h"
 #include "check/RunGuard.h"
 #include "platform/Files.h"
+#include "platform/UserPaths.h"
 
 namespace vek::test {
 namespace {
@@ -119,16 +120,18 @@ TEST_F(RunGuard, ConfigurationBlock) {
   const std::string app = Fixture.AppPath();
   const std::string dor = Fixture.DorPath();
   const std::string selected = form.IdxComboBox.Items[2];
+  // Paths as the system writes them: "/" on POSIX.
+  const auto Shown = [](const std::string& path) { return platform::DisplayPath(path); };
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
                                   "Configurations",
-                                  "  AppPath: " + app,
-                                  "  DorPath: " + dor,
-                                  "  SbjPath: " + app + "subject\\",
-                                  "  LogPath: " + dor + "log\\",
-                                  "  IniFileName: " + app + "vek.ini",
-                                  "  LogFileName: " + app + "veklog.txt",
-                                  "  BanListName: " + app + "ban_list.txt",
-                                  "  SubjectListName: " + app + "subject_list.txt",
+                                  "  AppPath: " + Shown(app),
+                                  "  DorPath: " + Shown(dor),
+                                  "  SbjPath: " + Shown(app + "subject\\"),
+                                  "  LogPath: " + Shown(dor + "log\\"),
+                                  "  IniFileName: " + Shown(app + "vek.ini"),
+                                  "  LogFileName: " + Shown(app + "veklog.txt"),
+                                  "  BanListName: " + Shown(app + "ban_list.txt"),
+                                  "  SubjectListName: " + Shown(app + "subject_list.txt"),
                                   "  Proxy: proxy:8080",
                                   "  TimeOutTime: 20",
                                   "  IgnoreIdxList: a.idx;b.idx;",

@@ -255,6 +255,20 @@ std::string TMask::Apply(const std::string& bytes) const {
     ReplaceAll(s, Backslashed(root), "{ROOT}");
     ReplaceAll(s, root, "{ROOT}");
   }
+  // The log shows paths as the system writes them; the expected files hold
+  // the core's form with "\".
+  static const std::regex rootPath(R"(\{ROOT\}[^\s]*)");
+  std::string unified;
+  auto from = s.cbegin();
+  for (std::sregex_iterator it(s.begin(), s.end(), rootPath), end; it != end; ++it) {
+    unified.append(from, (*it)[0].first);
+    std::string path = it->str();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    unified += path;
+    from = (*it)[0].second;
+  }
+  unified.append(from, s.cend());
+  s = unified;
   if (Port > 0) {
     std::regex port("(:|%3A)" + std::to_string(Port) + "(?![0-9])");
     s = std::regex_replace(s, port, "$1{PORT}");

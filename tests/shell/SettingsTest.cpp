@@ -8,6 +8,7 @@
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
+#include "shell/Settings.h"
 
 namespace vek::test {
 namespace {
@@ -238,6 +239,28 @@ TEST_F(Settings, LogIsSavedAtExitInPlaceOfTheLastOne) {
   EXPECT_EQ(ReadFile(Fixture.App("veklog.txt")), form.LogMemo.Lines[0] + "\r\n" + form.LogMemo.Lines[1] +
                                                      "\r\n\r\n\x95\x5c\x8e\xa6 ok\r\n\r\n");
   EXPECT_EQ(Fixture.View.Messages, Lines{});
+}
+
+// "表" and "ソ" end in the byte of "\": a folder named so still gets its
+// separator, or every path built on it would run into the folder's name.
+TEST(SettingsTable, HostDirectoryGetsItsSeparatorAfterATrailByte) {
+  EXPECT_EQ(WithTrailingBackslash("C:\\表"), "C:\\表\\");
+  EXPECT_EQ(WithTrailingBackslash("C:\\ソ\\"), "C:\\ソ\\");
+  EXPECT_EQ(WithTrailingBackslash("/home/u/host/"), "/home/u/host/");
+  EXPECT_EQ(WithTrailingBackslash(""), "");
+}
+
+TEST(SettingsTable, StartUpReadsEveryKeyOnceAndExitWritesEveryKey) {
+  std::vector<std::string> read;
+  for (TReadStage stage : {TReadStage::BeforeLists, TReadStage::BeforeSelector, TReadStage::Rest}) {
+    for (const char* key : StartUpKeys(stage)) read.push_back(key);
+  }
+  std::vector<std::string> table;
+  for (const TSetting& setting : SettingsTable()) table.push_back(setting.Key);
+  std::sort(read.begin(), read.end());
+  std::sort(table.begin(), table.end());
+  EXPECT_EQ(read, table);
+  EXPECT_EQ(std::adjacent_find(table.begin(), table.end()), table.end());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 #include "shell/console/ConsoleView.h"
 
 #include "platform/Console.h"
-#include "support/SjisText.h"
+#include "platform/UserPaths.h"
 
 namespace vek {
 
@@ -60,28 +60,10 @@ void TConsoleView::ArmTimer(unsigned milliseconds) {
   TimerInterval = milliseconds;
 }
 
-namespace {
-
-// The core writes "\" between path components; a POSIX terminal user expects "/".
-std::string DisplayPath(std::string path) {
-#ifndef _WIN32
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (IsSjisLeadByte(static_cast<unsigned char>(path[i]))) {
-      ++i;  // a trail byte may be 0x5C
-    } else if (path[i] == '\\') {
-      path[i] = '/';
-    }
-  }
-#endif
-  return path;
-}
-
-}  // namespace
-
 void TConsoleView::OpenDocument(const std::string& path) {
   Flush();
   ClearProgress();
-  platform::WriteStderr("vek: the boards that were skipped or failed are listed in " + DisplayPath(path) + "\n");
+  platform::WriteStderr("vek: the boards that were skipped or failed are listed in " + platform::DisplayPath(path) + "\n");
 }
 
 void TConsoleView::ShowMessage(const std::string& text) {

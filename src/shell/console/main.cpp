@@ -1,5 +1,6 @@
-// The headless command: one check run, the configuration report or the
-// new-thread report reset, with the same settings and files as the window.
+// The headless command: one check run, the configuration report, the
+// settings one at a time, or the new-thread report reset, with the same
+// settings and files as the window.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,8 +10,13 @@
 #include "platform/Env.h"
 #include "platform/Shell.h"
 #include "shell/LogBackup.h"
+#include "platform/UserPaths.h"
+#include "shell/Settings.h"
 #include "shell/VekMainForm.h"
+#include "shell/console/ConfigCommand.h"
 #include "shell/console/ConsoleView.h"
+#include "support/FileError.h"
+#include "support/Version.h"
 
 namespace {
 
@@ -25,13 +31,18 @@ constexpr const char* HelpText =
     "                 within three minutes of the last one is refused.\n"
     "  check --wait   The same, but when the check is refused for the self-restraint\n"
     "                 pause, wait until the pause is over and then run it.\n"
-    "  check --mark-fallen\n"
-    "                 The same, and a thread that has fallen from its board gets the\n"
+    "  check --mark-fallen  The same, and a thread that has fallen from its board gets the\n"
     "                 fallen mark in its index file (flag 16; the file keeps only its\n"
     "                 first line), so later checks leave it out. The window's menu\n"
     "                 item \"DAT 落ちをマークする\" does the same; like it, the choice holds\n"
     "                 for this start only and is never saved. Combines with --wait.\n"
     "  config         Print the configuration block that every check writes first.\n"
+    "  config --list  Print every setting of vek.ini as section.key=value (the default\n"
+    "                 where the file has none).\n"
+    "  config NAME    Print one setting, for example: vek config VEK.TimeOutTime\n"
+    "  config NAME VALUE  Set one setting in vek.ini; the other settings and the file's\n"
+    "                 time stamp stay as they are. First of all, the host browser's\n"
+    "                 folder: vek config dorvella.Directory ~/Dorvella\n"
     "  init-report    Reset the new-thread report board and take a fresh snapshot of\n"
     "                 every cached board list.\n"
     "  backup         Move the index and log files of every fallen thread (flag 16)\n"
@@ -42,66 +53,72 @@ constexpr const char* HelpText =
     "\n"
     "Options:\n"
     "  --dir DIR      Use DIR as the program directory (vek.ini, veklog.txt, the list\n"
-    "                 files and the subject cache) instead of the executable's own.\n"
+    "                 files and the subject cache). Without it: the folder named by\n"
+    "                 the environment variable VEK_DIR; otherwise the executable's\n"
+    "                 own folder, or ~/.config/vek ($XDG_CONFIG_HOME/vek) when vek is\n"
+    "                 installed under /usr or its folder is not writable.\n"
     "  --help         Show this text.\n"
+    "  --version      Show the version.\n"
     "\n"
-    "Every command ends like closing the window does: the settings are written back\n"
-    "to vek.ini (keeping its time stamp) and the log is saved as veklog.txt.\n"
+    "Every command but config with a NAME ends like closing the window does: the\n"
+    "settings are written back to vek.ini (keeping its time stamp) and the log is\n"
+    "saved as veklog.txt.\n"
     "\n"
-    "Exit status: 0 when the command completed, 1 when the check run failed or the\n"
-    "backup stopped (the line beginning ERROR: says why), 2 when the check was\n"
-    "refused, 64 for a usage error.\n";
+    "Exit status: 0 when the command completed, 1 when the check run failed, the\n"
+    "backup stopped or a setting was refused (the line beginning ERROR: says why),\n"
+    "2 when the check was refused, 64 for a usage error.\n";
 
 constexpr int ExitRunFailed = 1;
 constexpr int ExitRefused = 2;
 constexpr int ExitUsage = 64;
 
-// Command-line text to the core's code page 932 path form.
-std::string CoreDirectory(const std::string& arg) {
-  std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(arg));
-  std::string text = path.string();
-#ifndef _WIN32
-  text = vek::platform::Utf8ToCp932(text);
-#endif
-  // The core's paths use "\" throughout, whatever the system writes.
-  for (char& c : text) {
-    if (c == '/') c = '\\';
-  }
-  if (!text.empty() && text.back() != '\\') text += '\\';
-  return text;
-}
-
 void Error(const std::string& cp932Text) { vek::platform::WriteStderr("vek: " + cp932Text + "\n"); }
 
+std::string ProgramDirectory(const std::string& typed) {
+  return vek::WithTrailingBackslash(vek::platform::AbsolutePath(typed));
+}
+
 struct TOptions {
+  std::string ProgramName = "vek";
   std::string Command;
-  std::string Dir;
+  std::string Dir;  // as typed
+  std::vector<std::string> Operands;  // of config
   bool Wait = false;
   bool MarkFallen = false;
   bool Help = false;
+  bool Version = false;
 };
 
-bool ParseOptions(int argc, char** argv, TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+bool IsCommand(const std::string& arg) { return arg == "check" || arg == "config" || arg == "init-report" || arg == "backup"; }
+
+bool ParseOptions(const std::vector<std::string>& args, TOptions& options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.Help = true;
+    } else if (arg == "--version") {
+      options.Version = true;
     } else if (arg == "--dir") {
-      if (i + 1 >= argc) return false;
-      options.Dir = CoreDirectory(argv[++i]);
+      if (i + 1 >= args.size()) return false;
+      options.Dir = args[++i];
     } else if (arg == "--wait") {
       options.Wait = true;
     } else if (arg == "--mark-fallen") {
       options.MarkFallen = true;
-    } else if (options.Command.empty() &&
-               (arg == "check" || arg == "config" || arg == "init-report" || arg == "backup")) {
+    } else if (options.Command.empty() && IsCommand(arg)) {
       options.Command = arg;
+    } else if (options.Command == "config" && options.Operands.size() < 2) {
+      options.Operands.push_back(arg);
     } else {
       return false;
     }
   }
   const bool checkOnly = options.Wait || options.MarkFallen;
-  return options.Help || (!options.Command.empty() && (!checkOnly || options.Command == "check"));
+  const auto& operands = options.Operands;
+  const bool listOk = operands.empty() || operands[0] != "--list" || operands.size() == 1;
+  const bool dashOk = operands.empty() || operands[0] == "--list" || operands[0].rfind("--", 0) != 0;
+  return options.Help || options.Version ||
+         (!options.Command.empty() && (!checkOnly || options.Command == "check") && listOk && dashOk);
 }
 
 // Where no window system can reach the host browser, the settings that close
@@ -112,13 +129,20 @@ void WarnHostControlUnavailable(const vek::TVekMainForm& form) {
         "command cannot close or start here; the check goes on without that");
 }
 
-int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, bool wait) {
+// A refusal for the missing host directory says how to set it, naming the
+// program as it was started ("vek", or "vekc" on Windows).
+void HintHostDirectory(const TOptions& options) {
+  const std::string dir = options.Dir.empty() ? "" : " --dir " + options.Dir;
+  Error("set the host browser's folder first: " + options.ProgramName + dir + " config dorvella.Directory FOLDER");
+}
+
+int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& options) {
   using Outcome = vek::TVekMainForm::TRunOutcome;
   WarnHostControlUnavailable(form);
   form.UpdateCheckMenuClick();
   // Only a refusal for a pause leaves the timer armed; waiting for it is what
   // the window would do.
-  while (wait && form.LastRunOutcome == Outcome::Refused && form.Timer.Enabled) {
+  while (options.Wait && form.LastRunOutcome == Outcome::Refused && form.Timer.Enabled) {
     view.Flush();
     form.Env.Sleep(form.Timer.Interval);
     form.TimerTimer();
@@ -133,34 +157,34 @@ int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, bool wait) {
     default:
       Error(form.Timer.Enabled ? "the check was refused for the self-restraint pause"
                                : "the check was refused (see the log)");
+      if (form.DorPath().empty()) HintHostDirectory(options);
       return ExitRefused;
   }
 }
 
-}  // namespace
+// A file error names its file as the system writes paths.
+std::string ErrorText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* fileError = dynamic_cast<const vek::FileError*>(&e)) {
+    const size_t at = text.find(fileError->FileName);
+    if (at != std::string::npos)
+      text.replace(at, fileError->FileName.size(), vek::platform::DisplayPath(fileError->FileName));
+  }
+  return text;
+}
 
-int main(int argc, char** argv) {
-  TOptions options;
-  if (!ParseOptions(argc, argv, options)) {
-    // Through the terminal conversion: the text names a menu item in Japanese.
-    vek::platform::WriteStderr(HelpText);
-    return ExitUsage;
-  }
-  if (options.Help) {
-    vek::platform::WriteStdout(HelpText);
-    return 0;
-  }
+int RunFormCommand(const TOptions& options, const std::string& programDir) {
   vek::TConsoleView view;
   vek::platform::TEnv& env = vek::platform::TEnv::Default();
   vek::TVekMainForm form(view, env);
   int status = 0;
   try {
-    form.FormCreate({}, options.Dir);
+    form.FormCreate({}, programDir);
     if (options.Command == "check") {
       // Set after start-up, which clears it: the option is never read from
       // or written to the settings file.
       if (options.MarkFallen) form.DatDownMenu.Checked = true;
-      status = RunCheck(form, view, options.Wait);
+      status = RunCheck(form, view, options);
     } else if (options.Command == "config") {
       vek::LogConfiguration(form);
     } else if (options.Command == "init-report") {
@@ -175,10 +199,41 @@ int main(int argc, char** argv) {
     status = ExitRunFailed;
   } catch (const std::exception& e) {
     view.Flush();
-    Error(e.what());
+    Error(ErrorText(e));
     status = ExitRunFailed;
   }
   view.Flush();
   form.FormDestroy();
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TOptions options;
+  if (argc > 0) options.ProgramName = std::filesystem::path(argv[0]).stem().string();
+  if (!ParseOptions(vek::platform::CommandLineArguments(argc, argv), options)) {
+    // Through the terminal conversion: the text names a menu item in Japanese.
+    vek::platform::WriteStderr(HelpText);
+    return ExitUsage;
+  }
+  if (options.Help) {
+    vek::platform::WriteStdout(HelpText);
+    return 0;
+  }
+  if (options.Version) {
+    vek::platform::WriteStdout(std::string("vek ") + vek::VersionText + "\n");
+    return 0;
+  }
+  std::string dir = options.Dir.empty() ? vek::platform::EnvironmentVariable("VEK_DIR") : options.Dir;
+  const std::string programDir = dir.empty() ? vek::platform::DefaultProgramDirectory() : ProgramDirectory(dir);
+  if (options.Command == "config" && !options.Operands.empty()) {
+    try {
+      return vek::ConfigCommand(programDir, options.Operands);
+    } catch (const std::exception& e) {
+      Error(ErrorText(e));
+      return ExitRunFailed;
+    }
+  }
+  return RunFormCommand(options, programDir);
 }

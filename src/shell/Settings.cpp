@@ -1,0 +1,277 @@
+// The settings table and the reading and writing of vek.ini that it drives.
+#include "shell/Settings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Collate.h"
+#include "platform/Ini.h"
+#include "platform/UserPaths.h"
+#include "shell/VekMainForm.h"
+#include "support/SjisText.h"
+
+namespace vek {
+
+namespace {
+
+using T = TSettingType;
+using Form = TVekMainForm;
+
+// Decimal, or hexadecimal after "0x"/"0X"; false for anything else.
+bool ParseIniInteger(const std::string& text, int& result) {
+  if (text.empty()) return false;
+  const char* digits = text.c_str();
+  bool negative = false;
+  if (*digits == '-' || *digits == '+') negative = *digits++ == '-';
+  int base = 10;
+  if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits += 2;
+  }
+  if (*digits == '\0' || *digits == '-' || *digits == '+' || *digits == ' ') return false;
+  char* end = nullptr;
+  errno = 0;
+  long long value = std::strtoll(digits, &end, base);
+  if (*end != '\0' || errno == ERANGE) return false;
+  if (negative) value = -value;
+  // Hexadecimal covers the whole 32-bit pattern ("0xFFFFFFFF" is -1).
+  if (base == 16 && value > 0x7FFFFFFFLL && value <= 0xFFFFFFFFLL) value -= 0x100000000LL;
+  if (value < INT32_MIN || value > INT32_MAX) return false;
+  result = static_cast<int>(value);
+  return true;
+}
+
+int IntegerOr(const std::string& text, int defaultValue) {
+  int value = defaultValue;
+  return ParseIniInteger(text, value) ? value : defaultValue;
+}
+
+std::string BoolText(bool value) { return value ? "1" : "0"; }
+
+// Rows for the kinds of value the window holds.
+template <std::string Form::*Field>
+TSetting Text(const char* section, const char* key, T type, const char* defaultValue) {
+  return {section, key, type, defaultValue, [](const Form& f) { return f.*Field; },
+          [](Form& f, const std::string& v) { f.*Field = v; }};
+}
+
+template <int Form::*Field>
+TSetting Number(const char* section, const char* key, const char* defaultValue, bool placement = false,
+                int minimum = INT32_MIN) {
+  return {section, key, T::Integer, defaultValue, [](const Form& f) { return std::to_string(f.*Field); },
+          [](Form& f, const std::string& v) { f.*Field = std::stoi(v); }, minimum, placement};
+}
+
+template <TMenuItem Form::*Item>
+TSetting Check(const char* section, const char* key, const char* defaultValue) {
+  return {section, key, T::Boolean, defaultValue, [](const Form& f) { return BoolText((f.*Item).Checked); },
+          [](Form& f, const std::string& v) { f.SetMenuCheck(f.*Item, v == "1"); }, INT32_MIN, false, Item};
+}
+
+std::vector<TSetting> MakeTable() {
+  return {
+      {"dorvella", "Directory", T::Folder, "", [](const Form& f) { return f.DorPath(); },
+       [](Form& f, const std::string& v) { f.SetDorPath(WithTrailingBackslash(v)); }},
+      Text<&Form::Proxy>("VEK", "Proxy", T::String, ""),
+      Check<&Form::AutoStartMenu>("VEK", "AutoStart", "0"),
+      Check<&Form::AutoShutDownMenu>("VEK", "AutoShutDown", "0"),
+      // The design position and client area of the window.
+      Number<&Form::WindowTop>("Window", "Top", "111", true),
+      Number<&Form::WindowLeft>("Window", "Left", "230", true),
+      Number<&Form::WindowWidth>("Window", "Width", "688", true),
+      Number<&Form::WindowHeight>("Window", "Height", "453", true),
+      {"Window", "State", T::WindowState, "Normal",
+       [](const Form& f) { return std::string(f.WindowMaximized ? "Maximized" : "Normal"); },
+       [](Form& f, const std::string& v) { f.WindowMaximized = v != "Normal"; }},
+      Check<&Form::MinStartMenu>("Window", "MinStart", "0"),
+      Text<&Form::SoundName>("VEK", "SoundName", T::String, "MailBeep"),
+      Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, "$$$$$$$$.idx"),
+      {"VEK", "IgnoreIdxList", T::String, "", [](const Form& f) { return f.IgnoreIdxList(); },
+       [](Form& f, const std::string& v) { f.SetIgnoreIdxList(v); }},
+      // Kept only when the file exists, so a missing icon is written empty.
+      {"VEK", "IconName", T::String, "", [](const Form& f) { return f.IconName; },
+       [](Form& f, const std::string& v) { f.SetIconFile(v); }},
+      {"VEK", "IdxType", T::Integer, "0", [](const Form& f) { return std::to_string(f.IdxType()); },
+       [](Form& f, const std::string& v) { f.SetIdxType(std::stoi(v)); }},
+      Check<&Form::GreedyCheckMenu>("VEK", "GreedyCheck", "1"),
+      Check<&Form::NotifySoundMenu>("VEK", "NotifySound", "1"),
+      Check<&Form::ExternalCheckMenu>("VEK", "ExternalCheck", "1"),
+      Text<&Form::BoardExp>("VEK", "BoardExp", T::String,
+                            "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>"),
+      Text<&Form::ThreadExp>("VEK", "ThreadExp", T::String, "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>"),
+      Check<&Form::AutoDorFinMenu>("VEK", "AutoDorFin", "0"),
+      Check<&Form::AutoDorRunMenu>("VEK", "AutoDorRun", "0"),
+      Check<&Form::AutoInitMenu>("VEK", "AutoInit", "0"),
+      Check<&Form::FailedReportMenu>("VEK", "FailedReport", "1"),
+      // Seconds; a download cannot be given less than one.
+      Number<&Form::TimeOutTime>("VEK", "TimeOutTime", "15", false, 1),
+      // Deployment configuration: ";"-separated lists; a present but empty
+      // value turns the treatment off.
+      Text<&Form::PrimarySuffixes>("VEK", "PrimarySuffixes", T::String, "5ch.io;5ch.net;bbspink.com"),
+      Text<&Form::RentalDomains>("VEK", "RentalDomains", T::String, "shitaraba.net"),
+      Text<&Form::RentalOldHost>("VEK", "RentalOldHost", T::String, ""),
+  };
+}
+
+// Read as text with this marker standing for "no such key".
+constexpr const char* Missing = "\x01";
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+}  // namespace
+
+std::string WithTrailingBackslash(std::string dir) {
+  // The last byte may be the trail byte 0x5C of a two-byte character ("表",
+  // "ソ"): only a separator that is a character of its own counts.
+  if (dir.empty()) return dir;
+  const size_t end = dir.size() - 1;
+  if (SjisFindLast(dir, '\\') != end && SjisFindLast(dir, '/') != end) dir += '\\';
+  return dir;
+}
+
+const std::vector<TSetting>& SettingsTable() {
+  static const std::vector<TSetting> table = MakeTable();
+  return table;
+}
+
+const TSetting* FindSetting(const std::string& section, const std::string& key) {
+  for (const TSetting& setting : SettingsTable()) {
+    if (EqualsNoCase(section, setting.Section) && EqualsNoCase(key, setting.Key)) return &setting;
+  }
+  return nullptr;
+}
+
+std::string EffectiveValue(const TSetting& setting, const std::string& text, bool missing) {
+  if (missing) return setting.Default;
+  switch (setting.Type) {
+    case T::Integer:
+      return std::to_string(IntegerOr(text, IntegerOr(setting.Default, 0)));
+    case T::Boolean:
+      return BoolText(IntegerOr(text, IntegerOr(setting.Default, 0)) != 0);
+    case T::WindowState:
+      return text == "Normal" ? "Normal" : "Maximized";
+    default:
+      return text;
+  }
+}
+
+std::string AcceptedValues(const TSetting& setting) {
+  switch (setting.Type) {
+    case T::Integer:
+      return setting.Minimum == INT32_MIN ? "a whole number"
+                                          : "a whole number of " + std::to_string(setting.Minimum) + " or more";
+    case T::Boolean:
+      return "1 or 0 (also true/false, yes/no, on/off)";
+    case T::Folder:
+      return "an existing folder";
+    case T::WindowState:
+      return "Normal or Maximized";
+    case T::IdxName:
+      return "a file name ending in .idx";
+    default:
+      return "any text on one line";
+  }
+}
+
+bool NormaliseUserValue(const TSetting& setting, const std::string& text, std::string& value) {
+  if (text.find_first_of("\r\n") != std::string::npos) return false;
+  int number = 0;
+  switch (setting.Type) {
+    case T::Integer:
+      if (!ParseIniInteger(text, number) || number < setting.Minimum) return false;
+      value = std::to_string(number);
+      return true;
+    case T::Boolean: {
+      const auto isAnyOf = [&text](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(), [&text](const char* w) { return EqualsNoCase(text, w); });
+      };
+      if (!isAnyOf({"1", "0", "true", "false", "yes", "no", "on", "off"})) return false;
+      value = BoolText(isAnyOf({"1", "true", "yes", "on"}));
+      return true;
+    }
+    case T::WindowState:
+      if (text != "Normal" && text != "Maximized") return false;
+      break;
+    case T::IdxName:
+      // A name in the host directory itself, as the window's dialog gives it.
+      if (text.size() <= 4 || !EqualsNoCase(text.substr(text.size() - 4), ".idx") ||
+          text.find_first_of("\\/:") != std::string::npos)
+        return false;
+      break;
+    case T::Folder:
+      if (text.empty()) return false;
+      break;
+    default:
+      break;
+  }
+  value = text;
+  return true;
+}
+
+void ApplySettingDefaults(TVekMainForm& form) {
+  for (const TSetting& setting : SettingsTable()) {
+    // The list and the selector are filled only at start-up.
+    if (std::string(setting.Key) == "IdxType" || std::string(setting.Key) == "IgnoreIdxList") continue;
+    if (setting.Menu != nullptr) {
+      (form.*setting.Menu).Checked = std::string(setting.Default) == "1";
+    } else {
+      setting.Apply(form, setting.Default);
+    }
+  }
+}
+
+const std::vector<const char*>& StartUpKeys(TReadStage stage) {
+  static const std::vector<const char*> beforeLists = {
+      "Directory", "Proxy",     "Top",          "Left",      "Width",     "Height",
+      "State",     "MinStart",  "AutoStart",    "AutoShutDown", "SoundName", "NewIdxName"};
+  static const std::vector<const char*> beforeSelector = {"IgnoreIdxList", "IconName"};
+  static const std::vector<const char*> rest = {
+      "IdxType",   "GreedyCheck", "NotifySound",  "ExternalCheck", "BoardExp",        "ThreadExp",
+      "AutoDorFin", "AutoDorRun", "AutoInit",     "FailedReport",  "TimeOutTime",     "PrimarySuffixes",
+      "RentalDomains", "RentalOldHost"};
+  switch (stage) {
+    case TReadStage::BeforeLists:
+      return beforeLists;
+    case TReadStage::BeforeSelector:
+      return beforeSelector;
+    default:
+      return rest;
+  }
+}
+
+void ReadSettings(TVekMainForm& form, TReadStage stage) {
+  const std::string fileName = form.IniFileName();
+  for (const char* key : StartUpKeys(stage)) {
+    for (const TSetting& setting : SettingsTable()) {
+      if (std::string(setting.Key) != key) continue;
+      const std::string text = platform::IniReadString(fileName, setting.Section, setting.Key, Missing);
+      setting.Apply(form, EffectiveValue(setting, text, text == Missing));
+    }
+  }
+}
+
+bool WriteSettings(TVekMainForm& form) {
+  const std::string fileName = form.IniFileName();
+  for (const TSetting& setting : SettingsTable()) {
+    if (setting.Placement && form.WindowMaximized) continue;
+    // The first value that cannot be written is reported once and the rest
+    // are not attempted, so the exit still saves the log.
+    if (!platform::IniWriteString(fileName, setting.Section, setting.Key, setting.Get(form))) {
+      form.View.ShowMessage(platform::DisplayPath(fileName) + " に書き込めません");
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vek
