@@ -106,7 +106,7 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, impl_->Headers);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(HttpMaxRedirects));
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeoutMs));

@@ -92,10 +92,10 @@ TEST(ProxyEnvironmentTest, TheConfiguredProxyOrNoneWhateverTheEnvironmentSays) {
   };
   for (const Case& c : cases) {
     SetEnvironment(c.name, c.value.c_str());
-    // "b" resolves only in the board server's proxy, which tinyproxy hands on to.
+    // "a" resolves only in the board server's proxy, which tinyproxy hands on to.
     std::string proxied = test::UniqueName("proxied");
-    SharedBoardServer().AddBoard("b", proxied, list);
-    EXPECT_EQ(Download("http://b/" + proxied + "/subject.txt", tiny.Address), list) << c.name << "=" << c.value;
+    SharedBoardServer().AddBoard("a", proxied, list);
+    EXPECT_EQ(Download("http://a/" + proxied + "/subject.txt", tiny.Address), list) << c.name << "=" << c.value;
     auto heads = SharedBoardServer().Requests(proxied);
     ASSERT_EQ(heads.size(), 1u) << c.name << "=" << c.value;
     EXPECT_NE(heads[0].find("tinyproxy"), std::string::npos) << "not through tinyproxy: " << heads[0];
