@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev libcpp-httplib-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   locales xvfb xauth x11-utils imagemagick fonts-vlgothic
+  tinyproxy
 )
 if [ "${1:-}" = package ]; then
   packages+=(help2man lintian dpkg-dev fakeroot systemd debootstrap)

@@ -128,15 +128,24 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
 
   getter.Start(url, UserAgentText, settings.Proxy);
   const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
+  const int64_t totalLimit = static_cast<int64_t>(settings.BoardTimeLimit) * 1000;
+  const uint32_t started = platform::TickCount();
   while (!getter.Idle()) {
     if (pump) pump();
     if (getter.WaitIdle(10)) break;
-    // Unsigned difference: a tick counter wrap between the two readings does no harm.
-    uint32_t quiet = platform::TickCount() - getter.LastActivity();
-    if (static_cast<int64_t>(quiet) > limit) getter.Abort();
+    // Unsigned differences: a tick counter wrap between two readings does no harm.
+    const uint32_t now = platform::TickCount();
+    uint32_t quiet = now - getter.LastActivity();
+    if (static_cast<int64_t>(quiet) > limit || static_cast<int64_t>(now - started) > totalLimit) getter.Abort();
   }
 
-  std::string text = NormaliseLineEnds(getter.ResponseStream());
+  // A NUL byte would end the text there and store a list cut short, making
+  // the threads after it look fallen: such a body is no list at all.
+  const std::string& response = getter.ResponseStream();
+  size_t nul = response.find('\0');
+  if (nul != std::string::npos && response.find_first_not_of('\0', nul) != std::string::npos) return false;
+
+  std::string text = NormaliseLineEnds(response);
   if (text.empty()) return false;
 
   if (settings.ExternalCheck) {

@@ -18,6 +18,9 @@ struct TFetchSettings {
   std::string SbjPath;                        // subject cache directory, ends in "\"
   std::string Proxy;
   int TimeOutTime = 15;                       // seconds of inactivity before abort
+  // Seconds a whole download may take, however steadily it trickles in: a
+  // server sending a byte every few seconds never trips the inactivity limit.
+  int BoardTimeLimit = 60;
   bool ExternalCheck = true;
   std::vector<std::string> RentalDomains;     // the EUC-JP rental service's domains
   std::string RentalOldHost;                  // its www host with the three-field form; empty: none

@@ -15,6 +15,8 @@ namespace vek::platform {
 inline constexpr std::string_view HttpExtraHeaders = "Accept:*/*\r\nAccept-Encoding: gzip\r\n\r\n";
 // Connect and receive time-outs, in milliseconds.
 inline constexpr unsigned HttpTimeoutMs = 5000;
+// Redirects followed for one download.
+inline constexpr unsigned HttpMaxRedirects = 10;
 // Read chunk size.
 inline constexpr size_t HttpChunkSize = 8192;
 // A board list is a few hundred KB: a body beyond this is refused.

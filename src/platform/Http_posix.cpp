@@ -99,11 +99,14 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   impl_->Headers = curl_slist_append(nullptr, "Accept:*/*");
   impl_->Headers = curl_slist_append(impl_->Headers, "Accept-Encoding: gzip");
   curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
-  // An empty proxy text means a direct connection, whatever the environment says.
+  // An empty proxy text means a direct connection, whatever the environment
+  // says; an empty bypass list keeps NO_PROXY/no_proxy from sending a request
+  // past the configured proxy.
   curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, impl_->Headers);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(HttpMaxRedirects));
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeoutMs));

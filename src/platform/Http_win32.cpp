@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace vek::platform {
 namespace {
@@ -27,6 +28,10 @@ struct HttpSession::Impl {
   std::atomic<bool> Aborted{false};
   HINTERNET Connection = nullptr;  // worker only
   HINTERNET Request = nullptr;     // worker only
+
+  bool Send(HINTERNET internet, const std::string& url);
+  std::string RedirectTarget(const std::string& url);
+  void CloseRequest();
 };
 
 HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {}
@@ -58,11 +63,7 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
 // InternetOpenUrlA: only a connection handle takes the send and receive
 // time-outs along to its request in every WinInet (Wine's included), and a
 // server that accepts and then stays silent must end in 5 seconds.
-bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
-  ContentEncoding_.clear();
-  HINTERNET internet = impl_->Internet.load();
-  if (!internet || impl_->Aborted.load()) return false;
-
+bool HttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
   std::string path(url.size() + 1, '\0');
   std::string extra(url.size() + 1, '\0');
@@ -80,36 +81,94 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   if (path.empty()) path = "/";
   path += extra.substr(0, parts.dwExtraInfoLength);
 
-  impl_->Connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-  if (!impl_->Connection) return false;
-  for (HINTERNET h : {internet, impl_->Connection}) {
+  Connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  if (!Connection) return false;
+  for (HINTERNET h : {internet, Connection}) {
     SetDword(h, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
   }
-  // Always from the server, never the local cache; today's servers send
-  // http requests on to https, and that redirect is followed.
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+  // Always from the server, never the local cache. Redirects are followed by
+  // Get, not by WinInet, which follows a loop for ever.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  impl_->Request = HttpOpenRequestA(impl_->Connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
-  if (!impl_->Request) return false;
-  SetDword(impl_->Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
-  SetDword(impl_->Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
-  if (!HttpSendRequestA(impl_->Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()),
-                        nullptr, 0))
-    return false;
+  Request = HttpOpenRequestA(Connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+  if (!Request) return false;
+  SetDword(Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
+  SetDword(Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
+  return HttpSendRequestA(Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()), nullptr,
+                          0);
+}
+
+// The absolute URL a redirect answer sends us to; empty when the answer is
+// not a redirect or names no place.
+std::string HttpSession::Impl::RedirectTarget(const std::string& url) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!HttpQueryInfoA(Request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return {};
+  if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) return {};
+  std::string location(INTERNET_MAX_URL_LENGTH + 1, '\0');
+  DWORD length = INTERNET_MAX_URL_LENGTH;
+  if (!HttpQueryInfoA(Request, HTTP_QUERY_LOCATION, location.data(), &length, nullptr)) return {};
+  location.resize(length);
+  std::string combined(INTERNET_MAX_URL_LENGTH + 1, '\0');
+  length = INTERNET_MAX_URL_LENGTH;
+  if (!InternetCombineUrlA(url.c_str(), location.c_str(), combined.data(), &length, ICU_NO_ENCODE)) return {};
+  combined.resize(length);
+  return combined;
+}
+
+void HttpSession::Impl::CloseRequest() {
+  // After an Abort these went with their parent; closing them again only fails.
+  for (HINTERNET* h : {&Request, &Connection}) {
+    if (*h) InternetCloseHandle(*h);
+    *h = nullptr;
+  }
+}
+
+bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+  ContentEncoding_.clear();
+  HINTERNET internet = impl_->Internet.load();
+  if (!internet || impl_->Aborted.load()) return false;
+  // Redirects to http and https only (Send refuses other schemes), at most
+  // HttpMaxRedirects of them.
+  std::string current = url;
+  for (unsigned redirects = 0;; ++redirects) {
+    if (!impl_->Send(internet, current) || impl_->Aborted.load()) return false;
+    std::string next = impl_->RedirectTarget(current);
+    if (next.empty()) break;
+    if (redirects == HttpMaxRedirects) return false;
+    impl_->CloseRequest();
+    current = std::move(next);
+  }
 
   char buffer[HttpChunkSize];
   size_t received = 0;
   for (;;) {
+    // Only what has arrived is asked for: a read of a whole chunk would wait
+    // for all of it, and a server that trickles bytes in would hold it (and an
+    // Abort with it) for as long as it liked.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(impl_->Request, &available, 0, 0)) return false;
+    if (available == 0) break;
+    if (impl_->Aborted.load()) return false;
     DWORD read = 0;
-    if (!InternetReadFile(impl_->Request, buffer, sizeof buffer, &read)) return false;
+    if (!InternetReadFile(impl_->Request, buffer, available < sizeof buffer ? available : sizeof buffer, &read))
+      return false;
     if (read == 0) break;
     received += read;
     if (received > HttpMaxBodySize) return false;
     if (!onChunk(std::string_view(buffer, read))) return false;
     if (impl_->Aborted.load()) return false;
   }
+
+  // WinInet ends a body at a closed connection without a word: fewer bytes
+  // than the Content-Length announced is a cut-off list, not a short one.
+  char declared[32] = {};
+  DWORD declaredLength = sizeof declared - 1;
+  if (HttpQueryInfoA(impl_->Request, HTTP_QUERY_CONTENT_LENGTH, declared, &declaredLength, nullptr) &&
+      std::strtoull(declared, nullptr, 10) != received)
+    return false;
 
   char value[HttpChunkSize] = {};
   DWORD length = sizeof value - 1;
@@ -120,11 +179,7 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
 }
 
 void HttpSession::Close() {
-  // After an Abort these went with their parent; closing them again only fails.
-  for (HINTERNET* h : {&impl_->Request, &impl_->Connection}) {
-    if (*h) InternetCloseHandle(*h);
-    *h = nullptr;
-  }
+  impl_->CloseRequest();
   CloseHandleOnce(impl_->Internet);
 }
 

@@ -59,7 +59,7 @@ std::string BoardServerBinary() {
 }
 
 #ifdef _WIN32
-struct BoardServerProcess::Child {
+struct NativeProcess::Child {
   PROCESS_INFORMATION Info{};
   bool Start(const std::vector<std::string>& args) {
     std::string line;
@@ -78,7 +78,7 @@ struct BoardServerProcess::Child {
   }
 };
 #else
-struct BoardServerProcess::Child {
+struct NativeProcess::Child {
   pid_t Pid = -1;
   bool Start(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -108,8 +108,15 @@ struct BoardServerProcess::Child {
 };
 #endif
 
+NativeProcess::NativeProcess() : Child_(std::make_unique<Child>()) {}
+NativeProcess::~NativeProcess() { Wait(); }
+bool NativeProcess::Start(const std::vector<std::string>& args) { return Child_->Start(args); }
+void NativeProcess::Wait() { Child_->Wait(); }
+
+std::string LocalPath(const std::string& unixPath) { return LocalForm(unixPath); }
+
 BoardServerProcess::BoardServerProcess(std::vector<std::string> hosts, std::vector<std::string> options)
-    : Child_(std::make_unique<Child>()) {
+    : Child_(std::make_unique<NativeProcess>()) {
   static std::atomic<int> counter{0};
   BaseUnix = std::string(VEK_BINARY_DIR) + "/fetch-boards/" + std::to_string(ProcessId()) + "-" +
              std::to_string(counter++);

@@ -9,6 +9,26 @@
 
 namespace vek::test {
 
+// A Linux program started by the test: directly, or under Wine through Z:.
+// Such a child stops on its own (a file removed, a time limit); Wait gives it
+// ten seconds and then ends it.
+class NativeProcess {
+ public:
+  NativeProcess();
+  ~NativeProcess();  // waits
+  NativeProcess(const NativeProcess&) = delete;
+  NativeProcess& operator=(const NativeProcess&) = delete;
+  bool Start(const std::vector<std::string>& args);  // args[0]: the program's POSIX path
+  void Wait();
+
+ private:
+  struct Child;
+  std::unique_ptr<Child> Child_;
+};
+
+// A POSIX path as this program reaches it (under Wine through drive Z:).
+std::string LocalPath(const std::string& unixPath);
+
 class BoardServerProcess {
  public:
   // Hosts are directory names ("a", "b"...); they get 127.0.0.2, .3... in
@@ -37,8 +57,7 @@ class BoardServerProcess {
   std::string BaseLocal;  // the same in this program's form
   std::vector<std::pair<std::string, std::string>> Ports;
   std::string Problem_;
-  struct Child;
-  std::unique_ptr<Child> Child_;
+  std::unique_ptr<NativeProcess> Child_;
 };
 
 // Path of the server binary, or "" when it has not been built.

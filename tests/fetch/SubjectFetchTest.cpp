@@ -65,12 +65,13 @@ TEST_F(SubjectFetchTest, StoresOneLineWithCrLfUnderTheBoardsCacheName) {
   EXPECT_EQ(Cached(url), "1234567890.dat<>Title (5)\r\n");
 }
 
-TEST_F(SubjectFetchTest, NormalisesLineEndsSortsAndStopsAtNul) {
+TEST_F(SubjectFetchTest, NormalisesLineEndsSortsAndEndsAtTrailingNuls) {
   if (!test::BoardServerUp()) return;
-  std::string url = Board(std::string("300.dat<>C (3)\n200.dat<>b (2)\r100.dat<>A (1)\r\n\n400.dat<>D (4)\0"
-                                      "000.dat<>hidden (9)\n", 82));
+  // NUL bytes at the very end are padding; one with text after it fails the
+  // board (the hostile server test).
+  std::string url = Board(std::string("300.dat<>C (3)\n200.dat<>b (2)\r100.dat<>A (1)\r\n\n400.dat<>D (4)\0\0", 63));
   ASSERT_TRUE(Fetch(url));
-  // The empty line stays and sorts first; nothing after the NUL arrives.
+  // The empty line stays and sorts first.
   EXPECT_EQ(Cached(url), "\r\n100.dat<>A (1)\r\n200.dat<>b (2)\r\n300.dat<>C (3)\r\n400.dat<>D (4)\r\n");
 }
 

@@ -59,6 +59,12 @@ BoardConfig ReadBoardConfig(const std::string& path) {
     else if (key == "status") config.Status = std::stoi(value);
     else if (key == "delay") config.DelayMs = std::stoi(value);
     else if (key == "redirect") config.Redirect = value;
+    else if (key == "endless") config.Endless = true;
+    else if (key == "bomb") config.Bomb = true;
+    else if (key == "nul") config.Nul = true;
+    else if (key == "long-line") config.LongLine = value.empty() ? 10u * 1024 * 1024 : std::stoul(value);
+    else if (key == "slowloris") config.SlowlorisMs = value.empty() ? 2000 : std::stoi(value);
+    else if (key == "wrong-length") config.WrongLength = true;
   }
   return config;
 }
@@ -76,6 +82,30 @@ std::string GzipEncode(std::string_view data) {
   out.resize(zs.total_out);
   deflateEnd(&zs);
   return rc == Z_STREAM_END ? out : std::string();
+}
+
+const std::string& GzipBomb() {
+  static const std::string bomb = [] {
+    z_stream zs{};
+    if (deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return std::string();
+    const std::string zeros(1u << 20, '\0');
+    std::string out;
+    char buffer[65536];
+    for (int megabyte = 0; megabyte <= 256; ++megabyte) {
+      bool last = megabyte == 256;
+      zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+      zs.avail_in = last ? 0 : static_cast<uInt>(zeros.size());
+      do {
+        zs.next_out = reinterpret_cast<Bytef*>(buffer);
+        zs.avail_out = sizeof buffer;
+        deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - zs.avail_out);
+      } while (zs.avail_out == 0);
+    }
+    deflateEnd(&zs);
+    return out;
+  }();
+  return bomb;
 }
 
 std::string SjisToEuc(const std::string& text) {

@@ -21,12 +21,21 @@ struct BoardConfig {
   int Status = 200;
   int DelayMs = 0;
   std::string Redirect;     // "hostdir/path" or a full URL
+  // Hostile answers.
+  bool Endless = false;     // list lines repeated without end (chunked)
+  bool Bomb = false;        // a small gzip body that inflates to 256 MB of zeros
+  bool Nul = false;         // a NUL byte in the middle of the list
+  size_t LongLine = 0;      // instead of the file: one line of this many bytes, no line end
+  int SlowlorisMs = 0;      // one byte of the body every this many milliseconds
+  bool WrongLength = false; // Content-Length 1000 beyond the body, then the connection closes
 };
 
 // Reads "board.conf" (one keyword per line, "#" comments); defaults when absent.
 BoardConfig ReadBoardConfig(const std::string& path);
 
 std::string GzipEncode(std::string_view data);
+// The gzip bomb: made once, kept for the life of the server.
+const std::string& GzipBomb();
 std::string SjisToEuc(const std::string& text);     // unchanged when it cannot convert
 std::string ToCommaForm(const std::string& text, const std::string& extension);
 std::string ToOldHostForm(const std::string& text);

@@ -227,6 +227,8 @@ struct Handlers {
     std::string body;
     if (config.ErrorPage) {
       body = ErrorPageHtml(200);
+    } else if (config.LongLine > 0) {
+      body.assign(config.LongLine, 'x');
     } else if (!ReadFileBytes(file, body)) {
       SendError(res, 404);
       return;
@@ -234,6 +236,15 @@ struct Handlers {
     if (config.OldHost) body = ToOldHostForm(body);
     if (!config.Comma.empty()) body = ToCommaForm(body, config.Comma);
     if (config.Euc) body = SjisToEuc(body);
+    if (config.Nul) body.insert(body.find('\n', body.size() / 2) + 1, 1, '\0');
+    if (config.Endless) {
+      SendEndless(res, std::move(body));
+      return;
+    }
+    if (config.Bomb) {
+      res.set_header("Content-Encoding", "gzip");
+      body = GzipBomb();
+    }
 
     bool offered = req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos;
     if (config.FakeGzip) {
@@ -246,6 +257,18 @@ struct Handlers {
     Send(res, std::move(body), config, config.ErrorPage ? "text/html" : "text/plain");
   }
 
+  // The list over and over, chunked, until the client goes (or 4 GB).
+  void SendEndless(httplib::Response& res, std::string body) {
+    if (body.empty()) body = "1.dat<>x (1)\n";
+    auto shared = std::make_shared<std::string>(std::move(body));
+    std::atomic<bool>* stopping = &Site.Stopping;
+    res.set_chunked_content_provider("text/plain",
+        [shared, stopping](size_t offset, httplib::DataSink& sink) {
+          if (stopping->load() || offset > (4ull << 30)) return false;
+          return sink.write(shared->data(), shared->size());
+        });
+  }
+
   // Bodies go out through a provider with a length: httplib then sends them
   // exactly as given (it compresses only what it holds as a plain body).
   void Send(httplib::Response& res, std::string body, const BoardConfig& config, const char* type) {
@@ -254,9 +277,29 @@ struct Handlers {
       return;
     }
     auto shared = std::make_shared<std::string>(std::move(body));
+    std::atomic<bool>* stopping = &Site.Stopping;
+    if (config.SlowlorisMs > 0) {
+      // Never quiet long enough for a receive time-out, never done either.
+      int pause = config.SlowlorisMs;
+      res.set_content_provider(shared->size(), type,
+          [shared, pause, stopping](size_t offset, size_t, httplib::DataSink& sink) {
+            for (int waited = 0; waited < pause && !stopping->load(); waited += 20)
+              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return !stopping->load() && !(CurrentSocket >= 0 && PeerGone(CurrentSocket)) &&
+                   sink.write(shared->data() + offset, 1);
+          });
+      return;
+    }
+    if (config.WrongLength) {
+      // Announces more than there is: the whole body, then the connection closes.
+      res.set_content_provider(shared->size() + 1000, type,
+          [shared](size_t offset, size_t, httplib::DataSink& sink) {
+            return offset < shared->size() && sink.write(shared->data() + offset, shared->size() - offset);
+          });
+      return;
+    }
     bool partial = config.Stall || config.Reset;
     bool reset = config.Reset;
-    std::atomic<bool>* stopping = &Site.Stopping;
     res.set_content_provider(shared->size(), type,
         [shared, partial, reset, stopping](size_t offset, size_t length, httplib::DataSink& sink) {
           if (!partial) return sink.write(shared->data() + offset, length);

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets of fuzz/ with clang's libFuzzer under the address and
+# undefined-behaviour sanitizers and runs each for SECONDS (default 60) over
+# its corpus (fuzz/corpus/NAME; new inputs found go to build/fuzz/corpus/NAME).
+# Inputs that crashed once are kept in fuzz/regressions/NAME and run first.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+root=${VEK_BUILD_ROOT:-$here/build}
+out=$root/fuzz
+seconds=${1:-60}
+shift || true
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in "$here"/fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
+cxx=${CXX_FUZZ:-clang++}
+flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
+       -finput-charset=UTF-8 -I"$here/src" -I"$here/fuzz" -DVEK_FUZZING)
+mkdir -p "$out/obj"
+# The portable core and the POSIX layer, without the front-end's main.
+sources=$(ls "$here"/src/support/*.cpp "$here"/src/fetch/*.cpp "$here"/src/reports/*.cpp "$here"/src/check/*.cpp \
+  "$here"/src/shell/*.cpp "$here"/src/platform/*.cpp | grep -v '_win32\.cpp$')
+objects=()
+for s in $sources; do
+  o=$out/obj/$(echo "${s#$here/src/}" | tr / _).o
+  if [ ! -f "$o" ] || [ "$s" -nt "$o" ] || [ -n "$(find "$here/src" -name '*.h' -newer "$o" -print -quit)" ]; then
+    "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$s" -o "$o"
+  fi
+  objects+=("$o")
+done
+ar rcs "$out/libvek_fuzz.a" "${objects[@]}"
+status=0
+for t in "${targets[@]}"; do
+  bin=$out/$t
+  if [ ! -f "$bin" ] || [ "$here/fuzz/$t.cpp" -nt "$bin" ] || [ "$out/libvek_fuzz.a" -nt "$bin" ]; then
+    "$cxx" "${flags[@]}" -fsanitize=fuzzer "$here/fuzz/$t.cpp" "$out/libvek_fuzz.a" -lz -lcurl -lpthread -o "$bin"
+  fi
+  corpus=$here/fuzz/corpus/$t
+  regressions=$here/fuzz/regressions/$t
+  mkdir -p "$corpus" "$regressions" "$out/corpus/$t" "$out/artifacts/$t"
+  echo "=== $t: ${seconds}s"
+  if [ -n "$(ls -A "$regressions")" ]; then
+    "$bin" -runs=0 "$regressions"/* > "$out/$t.regressions.log" 2>&1 || { echo "$t: a kept regression input fails again"; status=1; continue; }
+  fi
+  if ! "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$out/artifacts/$t/" "$out/corpus/$t" "$corpus" > "$out/$t.log" 2>&1; then
+    echo "$t: FOUND a failure (build/fuzz/artifacts/$t, log $out/$t.log)"
+    status=1
+  fi
+  grep -E "^stat::number_of_executed_units|^stat::average_exec_per_sec|^#[0-9]+ *DONE" "$out/$t.log" | tr '\n' ' '
+  echo
+done
+exit $status
