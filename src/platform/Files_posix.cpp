@@ -15,7 +15,7 @@
 #include "platform/Files.h"
 #include "platform/PosixSystem.h"
 #include "platform/Sjis.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 

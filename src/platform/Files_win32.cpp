@@ -6,7 +6,7 @@
 #include "platform/Win32System.h"
 #include "platform/Files.h"
 #include "platform/Sjis.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 

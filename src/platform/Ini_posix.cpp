@@ -9,7 +9,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 namespace {

@@ -1,7 +1,7 @@
 // Text and path conversion, error reporting and time records for Win32.
 #include "platform/Win32System.h"
 
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform::win32 {
 

@@ -116,7 +116,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   // Without a host directory there is nothing to list (rather than listing
   // whatever the current directory holds).
   std::vector<std::string> idxFiles;
-  if (!DorPath_.empty()) ListIdxFiles(*this, idxFiles, false);
+  if (!DorPath_.empty()) ListIdxFiles(RunSettings(), idxFiles, false);
   IgnoreIdxCheckListBox.Items = idxFiles;
   IgnoreIdxCheckListBox.Checked.assign(idxFiles.size(), false);
   SetIgnoreIdxList(ini.String(VekSection, "IgnoreIdxList", ""));
@@ -142,7 +142,6 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   RentalOldHost = ini.String(VekSection, "RentalOldHost", RentalOldHost);
 
   View.SetTrayImage(-1);
-  SettingsLockHandle = 0;
   AddLogLine("Monazilla/1.00 (VEK/3.14.0)");
   AddLogLine("VEK 3.14.0 - subject.txt update checker");
   AddLogLine();
@@ -196,7 +195,7 @@ void TVekMainForm::WriteSettings() {
 }
 
 void TVekMainForm::FormDestroy() {
-  CloseFileLock(SettingsLockHandle);
+  SettingsLock.Close();
   const std::string iniName = IniFileName();
   try {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);

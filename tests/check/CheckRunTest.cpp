@@ -78,7 +78,7 @@ TEST_F(CheckRun, EndStampsAndLocksTheSettingsFile) {
   Fixture.Env.UtcSeconds += 5;
   form.UpdateCheckMenuClick();
   ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
-  EXPECT_NE(form.SettingsLockHandle, 0);
+  EXPECT_TRUE(form.SettingsLock.IsOpen());
   EXPECT_TRUE(SettingsFileLocked());
   platform::SystemTime stamp;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), stamp));
@@ -147,7 +147,7 @@ TEST_F(CheckRun, AnEscapingErrorIsLoggedAndTheWindowGoesBackToIdle) {
   platform::SystemTime after;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), after));
   EXPECT_EQ(SystemTimeToSeconds(after), SystemTimeToSeconds(before));  // not stamped
-  EXPECT_EQ(form.SettingsLockHandle, 0);
+  EXPECT_FALSE(form.SettingsLock.IsOpen());
 }
 
 TEST_F(CheckRun, AutoShutDownPlaysTheSoundToItsEndThenCloses) {
