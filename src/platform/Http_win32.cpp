@@ -54,15 +54,17 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   return true;
 }
 
-// The request is made in its three WinInet steps rather than with one
-// InternetOpenUrlA: only a connection handle takes the send and receive
-// time-outs along to its request in every WinInet (Wine's included), and a
-// server that accepts and then stays silent must end in 5 seconds.
-bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
-  ContentEncoding_.clear();
-  HINTERNET internet = impl_->Internet.load();
-  if (!internet || impl_->Aborted.load()) return false;
+namespace {
 
+struct TUrlParts {
+  std::string Host;
+  std::string Path;  // with the "?" and "#" parts
+  INTERNET_PORT Port = 0;
+  bool Secure = false;
+};
+
+// Only http and https URLs are taken.
+bool CrackUrl(const std::string& url, TUrlParts& result) {
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
   std::string path(url.size() + 1, '\0');
   std::string extra(url.size() + 1, '\0');
@@ -78,11 +80,21 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
   path.resize(parts.dwUrlPathLength);
   if (path.empty()) path = "/";
-  path += extra.substr(0, parts.dwExtraInfoLength);
+  result.Host = host;
+  result.Path = path + extra.substr(0, parts.dwExtraInfoLength);
+  result.Port = parts.nPort;
+  result.Secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  return true;
+}
 
-  impl_->Connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-  if (!impl_->Connection) return false;
-  for (HINTERNET h : {internet, impl_->Connection}) {
+// The request is made in its three WinInet steps rather than with one
+// InternetOpenUrlA: only a connection handle takes the send and receive
+// time-outs along to its request in every WinInet (Wine's included), and a
+// server that accepts and then stays silent must end in 5 seconds.
+bool SendRequest(HINTERNET internet, const TUrlParts& url, HINTERNET& connection, HINTERNET& request) {
+  connection = InternetConnectA(internet, url.Host.c_str(), url.Port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  if (!connection) return false;
+  for (HINTERNET h : {internet, connection}) {
     SetDword(h, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
@@ -90,26 +102,38 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   // Always from the server, never the local cache; today's servers send
   // http requests on to https, and that redirect is followed.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-  if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  impl_->Request = HttpOpenRequestA(impl_->Connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
-  if (!impl_->Request) return false;
-  SetDword(impl_->Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
-  SetDword(impl_->Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
-  if (!HttpSendRequestA(impl_->Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()),
-                        nullptr, 0))
-    return false;
+  if (url.Secure) flags |= INTERNET_FLAG_SECURE;
+  request = HttpOpenRequestA(connection, "GET", url.Path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+  if (!request) return false;
+  SetDword(request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
+  SetDword(request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
+  return HttpSendRequestA(request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()), nullptr, 0);
+}
 
+bool ReadBody(HINTERNET request, const std::atomic<bool>& aborted, const HttpSession::ChunkHandler& onChunk) {
   char buffer[HttpChunkSize];
   size_t received = 0;
   for (;;) {
     DWORD read = 0;
-    if (!InternetReadFile(impl_->Request, buffer, sizeof buffer, &read)) return false;
-    if (read == 0) break;
+    if (!InternetReadFile(request, buffer, sizeof buffer, &read)) return false;
+    if (read == 0) return true;
     received += read;
     if (received > HttpMaxBodySize) return false;
     if (!onChunk(std::string_view(buffer, read))) return false;
-    if (impl_->Aborted.load()) return false;
+    if (aborted.load()) return false;
   }
+}
+
+}  // namespace
+
+bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+  ContentEncoding_.clear();
+  HINTERNET internet = impl_->Internet.load();
+  if (!internet || impl_->Aborted.load()) return false;
+  TUrlParts parts;
+  if (!CrackUrl(url, parts)) return false;
+  if (!SendRequest(internet, parts, impl_->Connection, impl_->Request)) return false;
+  if (!ReadBody(impl_->Request, impl_->Aborted, onChunk)) return false;
 
   char value[HttpChunkSize] = {};
   DWORD length = sizeof value - 1;
