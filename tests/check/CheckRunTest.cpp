@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
+#include "fetch/SubjectFetch.h"
 #include "LoopbackServer.h"
 #include "check/RunGuard.h"
 #include "platform/FileTimes.h"
@@ -265,9 +266,7 @@ TEST_F(CheckRun, TwentyFiveBoardsOnThreeHostsOneDown) {
   // Each board that answered is in the cache; nothing for the others.
   for (int i = 0; i < 25; ++i) {
     const std::string& l = lines[static_cast<size_t>(i)];
-    std::string name = l.substr(7, l.find("/subject.txt") - 7);
-    for (size_t at; (at = name.find('/')) != std::string::npos;) name.replace(at, 1, "%2F");
-    for (size_t at; (at = name.find(':')) != std::string::npos;) name.replace(at, 1, "%3A");
+    const std::string name = SubjectCacheName(EntryUrl(l));
     const bool fetched = hostOf[static_cast<size_t>(i)] != 'C' && i != 2;
     EXPECT_EQ(Exists(Fixture.App("subject\\" + name + ".txt")), fetched) << l;
   }
