@@ -177,14 +177,8 @@ std::string TimeStamp(const platform::SystemTime& local) {
 }
 
 std::string EscapeCommas(std::string_view text) {
-  std::string result;
-  result.reserve(text.size() + 16);
-  for (char c : text) {
-    if (c == ',')
-      result += EscapedComma;
-    else
-      result += c;
-  }
+  std::string result(text);
+  ReplaceAll(result, ",", EscapedComma);
   return result;
 }
 

@@ -54,16 +54,9 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
 }
 
 std::string EncodeCacheName(std::string_view text) {
-  std::string result;
-  result.reserve(text.size() + 8);
-  for (char c : text) {
-    if (c == '/')
-      result += "%2F";
-    else if (c == ':')
-      result += "%3A";
-    else
-      result += c;
-  }
+  std::string result(text);
+  ReplaceAll(result, "/", "%2F");
+  ReplaceAll(result, ":", "%3A");
   return result;
 }
 
