@@ -54,19 +54,41 @@ struct TThreadBoard {
   std::string IndexText;
 };
 
-TThreadBoard ThreadBoardOf(std::string_view threadPath, const std::string& logPath,
-                           const std::vector<std::string>& primarySuffixes) {
-  TThreadBoard board;
-  if (ContainsAnySuffix(threadPath, primarySuffixes)) {
-    board.CacheFileName = PrimaryCacheFileName(threadPath);
-    return board;
+// Names the boards of threads. Threads of one board follow each other in a
+// run, so the name of the last primary board directory is kept.
+class TBoardNamer {
+ public:
+  TBoardNamer(const std::string& logPath, const std::vector<std::string>& primarySuffixes)
+      : LogPath(logPath), PrimarySuffixes(primarySuffixes) {}
+  const TThreadBoard& Of(std::string_view threadPath);
+
+ private:
+  const std::string& LogPath;
+  const std::vector<std::string>& PrimarySuffixes;
+  TThreadBoard Board;
+  std::string PrimaryDir;  // the directory Board.CacheFileName was made from; empty: none
+};
+
+const TThreadBoard& TBoardNamer::Of(std::string_view threadPath) {
+  Board.IndexName.clear();
+  Board.IndexText.clear();
+  if (ContainsAnySuffix(threadPath, PrimarySuffixes)) {
+    const size_t last = SjisFindLast(threadPath, '\\');
+    const std::string_view dir = threadPath.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    if (dir.empty() || dir != PrimaryDir) {
+      Board.CacheFileName = PrimaryCacheFileName(threadPath);
+      PrimaryDir.assign(dir);
+    }
+    return Board;
   }
-  std::string indexName = logPath + ChangeFileExt(threadPath, ".idx");
-  if (!platform::FileExists(indexName)) return board;
-  board.IndexText = platform::ReadWholeFile(indexName);
-  board.IndexName = std::move(indexName);
-  board.CacheFileName = ExternalCacheFileName(board.IndexText);
-  return board;
+  PrimaryDir.clear();
+  Board.CacheFileName.clear();
+  std::string indexName = LogPath + ChangeFileExt(threadPath, ".idx");
+  if (!platform::FileExists(indexName)) return Board;
+  Board.IndexText = platform::ReadWholeFile(indexName);
+  Board.IndexName = std::move(indexName);
+  Board.CacheFileName = ExternalCacheFileName(Board.IndexText);
+  return Board;
 }
 
 // The subject lines of one board by key: the first line of each key wins.
@@ -129,7 +151,7 @@ bool ApplyNewsRules(TFieldViews& fields, int count, std::array<char, 16>& digits
 std::string CacheFileNameOfThread(std::string_view threadPath, const std::string& logPath,
                                   const std::vector<std::string>& primarySuffixes) {
   if (!IsSafeRelativePath(threadPath)) return {};
-  std::string name = ThreadBoardOf(threadPath, logPath, primarySuffixes).CacheFileName;
+  std::string name = TBoardNamer(logPath, primarySuffixes).Of(threadPath).CacheFileName;
   return IsSafeCacheFileName(name) ? name : std::string();
 }
 
@@ -169,50 +191,60 @@ class TResCountPass {
  public:
   TResCountPass(const TRunContext& run, TStringList& updateList, TStringList& deadList)
       : Run(run), LogPath(run.Settings.LogPath()), SbjPath(run.Settings.SbjPath()),
-        UpdateList(updateList), DeadList(deadList) {}
+        Boards(LogPath, run.Settings.PrimarySuffixes), UpdateList(updateList), DeadList(deadList) {}
   void Visit(const std::string& path);
 
  private:
-  std::string SafeCacheName(const TThreadBoard& board, const std::string& path);
-  bool SelectCache(const std::string& name);
-  void WriteCount(const std::string& path, const std::string& indexName, std::string indexText);
+  std::string_view SafeCacheName(const TThreadBoard& board, const std::string& path);
+  bool SelectCache(std::string_view name);
+  void WriteCount(const std::string& path, const std::string& indexName, std::string_view knownText);
 
   const TRunContext& Run;
   const std::string LogPath;
   const std::string SbjPath;
+  TBoardNamer Boards;
   TStringList& UpdateList;
   TStringList& DeadList;
   std::string CurrentName;  // the loaded cache's name; empty when none is loaded
   TSubjectCache Cache;
   std::unordered_set<std::string> MissingCaches;  // tested once per run, not once per thread
   std::string NewText;
+  std::string IndexName;
 };
 
-std::string TResCountPass::SafeCacheName(const TThreadBoard& board, const std::string& path) {
+std::string_view TResCountPass::SafeCacheName(const TThreadBoard& board, const std::string& path) {
   if (board.CacheFileName.empty() || IsSafeCacheFileName(board.CacheFileName)) return board.CacheFileName;
   Run.Log.AddLogLine("  Refused unsafe board name: " + board.CacheFileName + " (" + path + ")");
   return {};
 }
 
-bool TResCountPass::SelectCache(const std::string& name) {
+bool TResCountPass::SelectCache(std::string_view name) {
   if (name == CurrentName) return !CurrentName.empty();
   CurrentName.clear();
-  if (name.empty() || MissingCaches.count(name) != 0) return false;
-  if (!platform::FileExists(SbjPath + name)) {
-    MissingCaches.insert(name);
+  std::string fileName(name);
+  if (name.empty() || MissingCaches.count(fileName) != 0) return false;
+  if (!platform::FileExists(SbjPath + fileName)) {
+    MissingCaches.insert(std::move(fileName));
     return false;
   }
-  Cache.Load(SbjPath + name);
-  CurrentName = name;
+  Cache.Load(SbjPath + fileName);
+  CurrentName = std::move(fileName);
   return true;
 }
 
-// indexText is empty when the index file has not been read yet (one read
-// for its board's name is never empty).
-void TResCountPass::WriteCount(const std::string& path, const std::string& indexName, std::string indexText) {
+// knownText is the index file's text when it was read for its board's name,
+// empty when it has not been read yet (one read for a name is never empty).
+void TResCountPass::WriteCount(const std::string& path, const std::string& indexName, std::string_view knownText) {
+  std::string readText;
+  std::string_view indexText = knownText;
+  const auto read = [&] {
+    if (!indexText.empty()) return;
+    readText = platform::ReadWholeFile(indexName);
+    indexText = readText;
+  };
   int count = Cache.CountOf(ChangeFileExt(ExtractFileName(path), ".dat"));
   if (count != -1) {
-    if (indexText.empty()) indexText = platform::ReadWholeFile(indexName);
+    read();
     bool news = RewriteServerCount(indexText, count, NewText);
     if (NewText != indexText) platform::ReplaceFileAtomically(indexName, NewText);
     if (news) UpdateList.Add(path);
@@ -220,7 +252,7 @@ void TResCountPass::WriteCount(const std::string& path, const std::string& index
   }
   DeadList.Add(path);
   if (!Run.Settings.MarkFallen) return;
-  if (indexText.empty()) indexText = platform::ReadWholeFile(indexName);
+  read();
   std::string marked = FallenMarkedText(indexText);
   if (marked != indexText) platform::ReplaceFileAtomically(indexName, marked);
 }
@@ -229,11 +261,11 @@ void TResCountPass::Visit(const std::string& path) {
   if (!IsSafeRelativePath(path)) {
     Run.Log.AddLogLine("  Refused unsafe thread path: " + path);
   } else {
-    const std::string indexName = LogPath + path;
+    IndexName.assign(LogPath).append(path);
     // An external board's index file, read for its cache name, is reused.
-    TThreadBoard board = ThreadBoardOf(path, LogPath, Run.Settings.PrimarySuffixes);
+    const TThreadBoard& board = Boards.Of(path);
     if (SelectCache(SafeCacheName(board, path)))
-      WriteCount(path, indexName, board.IndexName == indexName ? std::move(board.IndexText) : std::string());
+      WriteCount(path, IndexName, board.IndexName == IndexName ? std::string_view(board.IndexText) : std::string_view());
   }
   Run.Log.ProcessMessages();
 }
