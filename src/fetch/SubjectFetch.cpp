@@ -7,6 +7,7 @@
 
 #include "fetch/OldHttpGet.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "support/BuffStr.h"
 #include "support/Charset.h"
 #include "support/Paths.h"
@@ -136,7 +137,8 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
   lines.SetText(text);
   if (lines.Count() == 0 || !Contains(lines[0], "<>")) return false;
   lines.Sort();
-  lines.SaveToFile(settings.SbjPath + cacheName + ".txt");
+  // The cache is the next check's to rebuild: whole, but not flushed.
+  lines.SaveToFile(settings.SbjPath + cacheName + ".txt", platform::TDurability::Renamed);
   return true;
 }
 

@@ -90,7 +90,7 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDurability durability) {
   std::string target = SystemPath(path);
   struct stat st {};
   bool exists = ::stat(target.c_str(), &st) == 0;
@@ -108,7 +108,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   try {
     if (exists) ::fchmod(fd.Get(), mode);
     WriteAllOrThrow(fd.Get(), bytes, path);
-    if (::fsync(fd.Get()) != 0) ThrowErrno("flush", path, errno);
+    if (durability == TDurability::Flushed && ::fsync(fd.Get()) != 0) ThrowErrno("flush", path, errno);
     if (::close(fd.Release()) != 0) ThrowErrno("close", path, errno);
     std::function<void()> hook;
     {

@@ -262,7 +262,7 @@ void WriteSnapshotFile(const std::string& cacheFileName) {
 
 bool WriteSnapshotText(const std::string& snapshotFileName, std::string_view text) {
   if (platform::FileExists(snapshotFileName) && platform::ReadWholeFile(snapshotFileName) == text) return false;
-  platform::ReplaceFileAtomically(snapshotFileName, text);
+  platform::ReplaceFileAtomically(snapshotFileName, text, platform::TDurability::Renamed);
   return true;
 }
 

@@ -131,8 +131,8 @@ std::string TStringList::Text() const {
   return out;
 }
 
-void TStringList::SaveToFile(const std::string& fileName) const {
-  platform::ReplaceFileAtomically(fileName, Text());
+void TStringList::SaveToFile(const std::string& fileName, platform::TDurability durability) const {
+  platform::ReplaceFileAtomically(fileName, Text(), durability);
 }
 
 }  // namespace vek

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace vek {
 
 class TStringList {
@@ -35,7 +37,9 @@ class TStringList {
   // after the first dropped, as adding them one by one would leave it.
   void AddAll(std::vector<std::string> texts);
   std::string Text() const;                        // every line followed by CR LF
-  void SaveToFile(const std::string& fileName) const;  // atomic replace; throws FileError
+  // Atomic replace; throws FileError.
+  void SaveToFile(const std::string& fileName,
+                  platform::TDurability durability = platform::TDurability::Flushed) const;
 
   std::vector<std::string> Items;
 };
