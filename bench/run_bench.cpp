@@ -184,11 +184,14 @@ TRun RunCheck(const std::string& vek, const TWorld& w, const std::string& outFil
 }
 
 using TContents = std::map<std::string, std::string>;
+// Path -> hash of the bytes: small, so that the bench's own memory, which a
+// forked child counts until it execs, stays out of the run's peak figure.
+using THashes = std::map<std::string, size_t>;
 
-TContents ReadTree(const fs::path& dir) {
-  TContents all;
+THashes HashTree(const fs::path& dir) {
+  THashes all;
   for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) all[e.path().string()] = ReadBytes(e.path());
+    if (e.is_regular_file()) all[e.path().string()] = std::hash<std::string>{}(ReadBytes(e.path()));
   return all;
 }
 
@@ -266,23 +269,23 @@ double LocalSteps(const TRun& run) {
   return sum;
 }
 
-// The files a run changed or created under dir, with their new bytes. The
-// settings file (only its stamp moves) and the log are not the steps' work.
-TContents Changed(const TContents& before, const TContents& after) {
-  TContents changed;
-  for (const auto& [path, content] : after) {
-    if (path.ends_with("/vek.ini") || path.ends_with("/veklog.txt")) continue;
-    auto it = before.find(path);
-    if (it == before.end() || it->second != content) changed[path] = content;
-  }
-  return changed;
-}
-
-TContents ReadRunFiles(const TWorld& w) {
-  TContents all = ReadTree(w.Host);
-  TContents prog = ReadTree(w.Prog);
+// The files a run changed or created, with their new bytes. The settings
+// file (only its stamp moves) and the log are not the steps' work.
+THashes RunFiles(const TWorld& w) {
+  THashes all = HashTree(w.Host);
+  THashes prog = HashTree(w.Prog);
   all.insert(prog.begin(), prog.end());
   return all;
+}
+
+TContents Changed(const THashes& before, const THashes& after) {
+  TContents changed;
+  for (const auto& [path, hash] : after) {
+    if (path.ends_with("/vek.ini") || path.ends_with("/veklog.txt")) continue;
+    auto it = before.find(path);
+    if (it == before.end() || it->second != hash) changed[path] = ReadBytes(path);
+  }
+  return changed;
 }
 
 void TableLine(const TOptions& o, const std::string& what, const std::string& measured,
@@ -366,12 +369,12 @@ int main(int argc, char** argv) {
     // watched threads have new responses meanwhile.
     WriteBoards(w, o, true);
     AgeFile(w.Prog / "vek.ini", 200);
-    TContents before = ReadRunFiles(w);
+    THashes before = RunFiles(w);
     TRun second = RunCheck(vek, w, (w.Root / "run2.log").string());
     std::printf("\n");
     PrintRun("Second run", second);
 
-    TContents changed = Changed(before, ReadRunFiles(w));
+    TContents changed = Changed(before, RunFiles(w));
     size_t filesRead = 0;
     double reference = Reference(w, changed, filesRead);
     double local = LocalSteps(second);
