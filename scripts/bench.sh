@@ -40,7 +40,7 @@ echo "board fetch ..." >&2
 "$bin/bench_fetch" >"$logs/fetch.txt" 2>&1
 sed -n 's/^200 boards: board fetch \([0-9.]*\) ms, plain libcurl \([0-9.]*\) ms, ratio \([0-9.]*\).*/\1 \2 \3/p' \
   "$logs/fetch.txt" | while read -r ours ref ratio; do
-  row "board fetch, 200 gzip boards (best of 5)" "$ours ms" "$ref ms" "$ratio"
+  row "board fetch, 200 gzip boards (best of 5)" "$ours ms" "$ref ms" "$(printf '%.2f' "$ratio")"
 done
 
 echo "whole check ..." >&2
@@ -49,8 +49,9 @@ grep '^table' "$logs/check.txt" | cut -f2- >>"$table"
 
 run() {  # label boards watched-per-board
   echo "$1 ..." >&2
-  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$logs/run-$2.txt" 2>&1
-  grep '^table' "$logs/run-$2.txt" | cut -f2- >>"$table"
+  local log=$logs/run-$2-$3.txt
+  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$log" 2>&1
+  grep '^table' "$log" | cut -f2- >>"$table"
 }
 run "20,000 threads on 500 boards" 500 40
 run "scale 1,000 threads on 50 boards" 50 20
