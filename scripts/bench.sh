@@ -21,12 +21,15 @@ table=$logs/table.tsv
 : >"$table"
 started=$(date +%s)
 
+# A program that fails leaves its rows out; the others still run.
+status=0
+failed() { echo "$1 failed: see $2" >&2; status=1; }
 row() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" >>"$table"; }
 
 # Micro-benchmarks: each of ours is followed by its plain reference.
 echo "micro-benchmarks ..." >&2
 "$bin/bench_support" --benchmark_format=csv --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-  >"$logs/support.csv" 2>"$logs/support.err"
+  >"$logs/support.csv" 2>"$logs/support.err" || failed "bench_support" "$logs/support.err"
 awk -F, '/_median"?,/ {
     name = $1; gsub(/"/, "", name); sub(/_median$/, "", name)
     n++; names[n] = name; times[n] = $3; units[n] = $5; gsub(/"/, "", units[n])
@@ -37,20 +40,20 @@ awk -F, '/_median"?,/ {
   }' "$logs/support.csv" >>"$table"
 
 echo "board fetch ..." >&2
-"$bin/bench_fetch" >"$logs/fetch.txt" 2>&1
+"$bin/bench_fetch" >"$logs/fetch.txt" 2>&1 || failed "bench_fetch" "$logs/fetch.txt"
 sed -n 's/^200 boards: board fetch \([0-9.]*\) ms, plain libcurl \([0-9.]*\) ms, ratio \([0-9.]*\).*/\1 \2 \3/p' \
   "$logs/fetch.txt" | while read -r ours ref ratio; do
   row "board fetch, 200 gzip boards (best of 5)" "$ours ms" "$ref ms" "$(printf '%.2f' "$ratio")"
 done
 
 echo "whole check ..." >&2
-"$bin/bench_check" --rounds 7 >"$logs/check.txt" 2>&1
+"$bin/bench_check" --rounds 7 >"$logs/check.txt" 2>&1 || failed "bench_check" "$logs/check.txt"
 grep '^table' "$logs/check.txt" | cut -f2- >>"$table"
 
 run() {  # label boards watched-per-board
   echo "$1 ..." >&2
   local log=$logs/run-$2-$3.txt
-  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$log" 2>&1
+  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$log" 2>&1 || failed "bench_run" "$log"
   grep '^table' "$log" | cut -f2- >>"$table"
 }
 run "20,000 threads on 500 boards" 500 40
@@ -73,3 +76,4 @@ rm -f "$table.growth"
   cat "$table"
 } | column -t -s $'\t'
 echo "($(( $(date +%s) - started )) s; details in $logs)"
+exit $status
