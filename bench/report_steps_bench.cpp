@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     WritePlain(form.LogPath() + gone, IndexText(b, 99999));
     datList.Add(gone);
   }
-  InitNewReport(form);
+  InitNewReport(form.RunContext());
   // The second run's downloads: counts moved and new threads on every board.
   for (int b = 0; b < Boards; ++b)
     WritePlain(form.SbjPath() + "egg.5ch.net%2F" + BoardName(b) + ".txt", CacheText(b, 1));
@@ -144,13 +144,13 @@ int main(int argc, char** argv) {
 
   TStringList updateList, deadList;
   start = Now();
-  UpdateResCounts(form, datList, updateList, deadList);
+  UpdateResCounts(form.RunContext(), datList, updateList, deadList);
   double step5 = Seconds(start);
   start = Now();
-  WriteDeadReport(form, deadList);
+  WriteDeadReport(form.RunContext(), deadList);
   double step6 = Seconds(start);
   start = Now();
-  WriteNewReport(form);
+  WriteNewReport(form.RunContext());
   double step7 = Seconds(start);
   double steps = step5 + step6 + step7;
 

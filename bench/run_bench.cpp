@@ -1,34 +1,24 @@
 // Whole check runs at scale: 20,000 watched threads on 500 boards of 1,000
 // lines each, served gzip-encoded by the loopback board server; a first run
 // and a second one right after it (the settings stamp moved back, as a user
-// who waited would have it). Prints each step's elapsed figure from the log,
-// the peak memory of each run, and a reference for steps 5 to 7 measured in
-// the same process: reading every index and cache file once and writing the
-// files that the second run changed.
+// who waited would have it), with 10% of the watched threads given new
+// responses in between. Prints each step's elapsed figure from the log, the
+// peak memory of each run, and a reference for the local steps (1, 2, 5, 6
+// and 7) measured in the same process: a plain loop that reads every index
+// file twice and every cache and snapshot file once, and rewrites the files
+// that the second run changed through a temporary file and a rename, synced
+// as the tool syncs them.
 //
-//   bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep]
-#include <fcntl.h>
-#include <signal.h>
+//   bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep] [--table NAME]
+// --table adds one tab-separated line per figure for scripts/bench.sh.
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <regex>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "platform/Files.h"
+#include "BenchProcess.h"
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace vek::bench;
 
 namespace {
 
@@ -37,57 +27,8 @@ struct TOptions {
   int Lines = 1000;
   int WatchedPerBoard = 40;
   bool Keep = false;
+  std::string Table;  // the label of the table lines; empty: none
 };
-
-double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-// The core's path form of a POSIX directory: "\" separators.
-std::string CoreDir(const fs::path& dir) {
-  std::string s = dir.string() + "/";
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-void AgeFile(const fs::path& path, int secondsAgo) {
-  struct timespec times[2];
-  clock_gettime(CLOCK_REALTIME, &times[0]);
-  times[0].tv_sec -= secondsAgo;
-  times[1] = times[0];
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& outFile) {
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    int fd = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-    }
-    int nullFd = open("/dev/null", O_RDONLY);
-    if (nullFd >= 0) dup2(nullFd, 0);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  return pid;
-}
 
 // ---------------------------------------------------------------- data
 
@@ -106,14 +47,23 @@ struct TWorld {
   std::string HostUrl;    // "127.0.0.1:{port}"
 };
 
+int WatchStep(const TOptions& o) { return std::max(1, o.Lines / std::max(1, o.WatchedPerBoard)); }
+
+// Every tenth watched thread, once bumped: new responses since the first run.
+int ServerCount(const TOptions& o, int board, int line, bool bumped) {
+  const int step = WatchStep(o);
+  const bool watched = line % step == 0 && line / step < o.WatchedPerBoard;
+  return CountOf(board, line) + (bumped && watched && (line / step) % 10 == 0 ? 5 : 0);
+}
+
 // Board lists as a server sends them: newest (highest key) first.
-void WriteBoards(const TWorld& w, const TOptions& o) {
+void WriteBoards(const TWorld& w, const TOptions& o, bool bumped) {
   for (int b = 0; b < o.Boards; ++b) {
     std::string body;
     body.reserve(static_cast<size_t>(o.Lines) * 80);
     for (int i = o.Lines - 1; i >= 0; --i) {
       body += std::to_string(KeyOf(b, i)) + ".dat<>" + "ベンチマーク用のスレッド 板" + std::to_string(b) + " その" +
-              std::to_string(i) + " (" + std::to_string(CountOf(b, i)) + ")\n";
+              std::to_string(i) + " (" + std::to_string(ServerCount(o, b, i, bumped)) + ")\n";
     }
     WriteBytes(w.Boards / "h" / BoardName(b) / "subject.txt", body);
   }
@@ -125,7 +75,7 @@ void WriteBoards(const TWorld& w, const TOptions& o) {
 int WriteHost(const TWorld& w, const TOptions& o) {
   std::string lists[2];
   int watched = 0;
-  int step = std::max(1, o.Lines / o.WatchedPerBoard);
+  const int step = WatchStep(o);
   for (int b = 0; b < o.Boards; ++b) {
     for (int n = 0; n < o.WatchedPerBoard; ++n) {
       int line = n * step;
@@ -234,29 +184,72 @@ TRun RunCheck(const std::string& vek, const TWorld& w, const std::string& outFil
 }
 
 using TContents = std::map<std::string, std::string>;
+// Path -> hash of the bytes: small, so that the bench's own memory, which a
+// forked child counts until it execs, stays out of the run's peak figure.
+using THashes = std::map<std::string, size_t>;
 
-TContents ReadTree(const fs::path& dir) {
-  TContents all;
+THashes HashTree(const fs::path& dir) {
+  THashes all;
   for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) all[e.path().string()] = ReadBytes(e.path());
+    if (e.is_regular_file()) all[e.path().string()] = std::hash<std::string>{}(ReadBytes(e.path()));
   return all;
 }
 
-// The reference for steps 5 to 7: every index file and every cache and
-// snapshot file read once through the platform layer, then the files that the
-// run changed written the way the tool must write them (atomically, flushed).
+// ---------------------------------------------------------------- reference
+
+std::string PlainRead(const std::string& path) {
+  std::string bytes;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  struct stat st {};
+  fstat(fd, &st);
+  bytes.resize(static_cast<size_t>(st.st_size));
+  size_t used = 0;
+  for (ssize_t n; used < bytes.size() && (n = read(fd, bytes.data() + used, bytes.size() - used)) > 0;)
+    used += static_cast<size_t>(n);
+  bytes.resize(used);
+  close(fd);
+  return bytes;
+}
+
+// Written beside the target and renamed over it; synced first unless it is
+// one of the files the tool replaces without a sync (cache and snapshots).
+void PlainReplace(const std::string& path, const std::string& bytes, bool sync) {
+  const std::string temp = path + ".tmp";
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (sync) fsync(fd);
+  close(fd);
+  rename(temp.c_str(), path.c_str());
+}
+
+bool IsSubjectFile(const std::string& path) {
+  return path.find("/prog/subject/") != std::string::npos;
+}
+
+// The plain loop the local steps are measured against: every index file read
+// twice (the Dat list and the count update each read it), every cache and
+// snapshot file once, then the host browser's files and snapshots that the
+// run changed written.
 double Reference(const TWorld& w, const TContents& changed, size_t& filesRead) {
-  std::vector<std::string> inputs;
+  std::vector<std::string> indexes, subjects;
   for (const auto& e : fs::recursive_directory_iterator(w.Host / "log"))
-    if (e.is_regular_file() && e.path().extension() == ".idx") inputs.push_back(e.path().string());
+    if (e.is_regular_file() && e.path().extension() == ".idx") indexes.push_back(e.path().string());
   for (const auto& e : fs::directory_iterator(w.Prog / "subject"))
-    if (e.is_regular_file()) inputs.push_back(e.path().string());
+    if (e.is_regular_file()) subjects.push_back(e.path().string());
   auto start = Clock::now();
   size_t bytes = 0;
-  for (const auto& p : inputs) bytes += vek::platform::ReadWholeFile(p).size();
-  for (const auto& [path, content] : changed) vek::platform::ReplaceFileAtomically(path, content);
+  for (int pass = 0; pass < 2; ++pass)
+    for (const auto& p : indexes) bytes += PlainRead(p).size();
+  for (const auto& p : subjects) bytes += PlainRead(p).size();
+  for (const auto& [path, content] : changed) PlainReplace(path, content, !IsSubjectFile(path));
   double elapsed = Seconds(start);
-  filesRead = inputs.size();
+  filesRead = indexes.size() * 2 + subjects.size();
   if (bytes == 0) std::fprintf(stderr, "reference read nothing\n");
   return elapsed;
 }
@@ -267,13 +260,52 @@ void PrintRun(const char* title, const TRun& run) {
   for (const auto& [label, value] : run.Steps) std::printf("  step %-20s %8.2f s\n", label.c_str(), value);
 }
 
-double Steps5To7(const TRun& run) {
+double LocalSteps(const TRun& run) {
   double sum = 0;
-  for (const char* k : {"5 Res count", "6 Dead threads", "7 New threads"}) {
+  for (const char* k : {"1 Dat list", "2 Subject list", "5 Res count", "6 Dead threads", "7 New threads"}) {
     auto it = run.Steps.find(k);
     if (it != run.Steps.end()) sum += it->second;
   }
   return sum;
+}
+
+// The files a run changed or created, with their new bytes. The settings
+// file (only its stamp moves) and the log are not the steps' work.
+THashes RunFiles(const TWorld& w) {
+  THashes all = HashTree(w.Host);
+  THashes prog = HashTree(w.Prog);
+  all.insert(prog.begin(), prog.end());
+  return all;
+}
+
+TContents Changed(const THashes& before, const THashes& after) {
+  TContents changed;
+  for (const auto& [path, hash] : after) {
+    if (path.ends_with("/vek.ini") || path.ends_with("/veklog.txt")) continue;
+    auto it = before.find(path);
+    if (it == before.end() || it->second != hash) changed[path] = ReadBytes(path);
+  }
+  return changed;
+}
+
+void TableLine(const TOptions& o, const std::string& what, const std::string& measured,
+               const std::string& reference, const std::string& ratio) {
+  if (!o.Table.empty())
+    std::printf("table\t%s: %s\t%s\t%s\t%s\n", o.Table.c_str(), what.c_str(), measured.c_str(), reference.c_str(),
+                ratio.c_str());
+}
+
+std::string Fixed(double value, const char* unit) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f%s", value, unit);
+  return text;
+}
+
+void PrintTable(const TOptions& o, const TRun& second, double local, double reference, double peak) {
+  for (const auto& [label, value] : second.Steps) TableLine(o, "second run, step " + label, Fixed(value, " s"), "-", "-");
+  TableLine(o, "local steps 1,2,5-7 vs plain read-and-rewrite loop", Fixed(local, " s"), Fixed(reference, " s"),
+            reference > 0 ? Fixed(local / reference, "") : "-");
+  TableLine(o, "peak memory (larger run)", Fixed(peak, " MB"), "-", "-");
 }
 
 }  // namespace
@@ -286,8 +318,10 @@ int main(int argc, char** argv) {
     else if (a == "--lines" && i + 1 < argc) o.Lines = std::atoi(argv[++i]);
     else if (a == "--watched-per-board" && i + 1 < argc) o.WatchedPerBoard = std::atoi(argv[++i]);
     else if (a == "--keep") o.Keep = true;
+    else if (a == "--table" && i + 1 < argc) o.Table = argv[++i];
     else {
-      std::fprintf(stderr, "usage: bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep]\n");
+      std::fprintf(stderr,
+                   "usage: bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep] [--table NAME]\n");
       return 64;
     }
   }
@@ -311,68 +345,49 @@ int main(int argc, char** argv) {
   fs::create_directories(w.Prog);
 
   auto prepare = Clock::now();
-  WriteBoards(w, o);
-  fs::path ports = w.Root / "ports.txt";
-  pid_t server = Spawn({serverBin, "--root", w.Boards.string(), "--ports-file", ports.string(), "--single-address",
-                        "--gzip", "--time-limit", "3600"},
-                       (w.Root / "server.out").string());
-  std::string port;
-  for (int i = 0; i < 200 && port.empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::istringstream in(ReadBytes(ports));
-    std::string line;
-    while (std::getline(in, line)) {
-      std::smatch m;
-      if (std::regex_search(line, m, std::regex(R"(^host h 127\.0\.0\.1:([0-9]+))"))) port = m[1];
+  WriteBoards(w, o, false);
+  {
+    TBoardServer server(serverBin, w.Boards, w.Root);
+    if (!server.Ready) {
+      std::fprintf(stderr, "the board server did not start\n");
+      return 1;
     }
+    const std::string port = server.Ports["h"];
+    w.HostPart = "127.0.0.1%3A" + port;
+    w.HostUrl = "127.0.0.1:" + port;
+    int watched = WriteHost(w, o);
+    WriteBytes(w.Prog / "vek.ini", "[dorvella]\r\nDirectory=" + CoreDir(w.Host) +
+                                       "\r\n[VEK]\r\nPrimarySuffixes=127.0.0.1\r\nNotifySound=0\r\n");
+    AgeFile(w.Prog / "vek.ini", 600);
+    std::printf("%d watched threads on %d boards of %d lines (prepared in %.1f s, files in %s)\n\n", watched, o.Boards,
+                o.Lines, Seconds(prepare), w.Root.c_str());
+
+    TRun first = RunCheck(vek, w, (w.Root / "run1.log").string());
+    PrintRun("First run", first);
+
+    // Right after it, as if the three minutes had passed; a tenth of the
+    // watched threads have new responses meanwhile.
+    WriteBoards(w, o, true);
+    AgeFile(w.Prog / "vek.ini", 200);
+    THashes before = RunFiles(w);
+    TRun second = RunCheck(vek, w, (w.Root / "run2.log").string());
+    std::printf("\n");
+    PrintRun("Second run", second);
+
+    TContents changed = Changed(before, RunFiles(w));
+    size_t filesRead = 0;
+    double reference = Reference(w, changed, filesRead);
+    double local = LocalSteps(second);
+    double peak = std::max(first.PeakKb, second.PeakKb) / 1024.0;
+    size_t indexes = 0, subjects = 0;
+    for (const auto& entry : changed) (IsSubjectFile(entry.first) ? subjects : indexes) += 1;
+    std::printf("\nReference: %zu file reads, %zu host browser files and %zu subject files rewritten: %.2f s\n",
+                filesRead, indexes, subjects, reference);
+    std::printf("Local steps (1, 2, 5, 6, 7) of the second run: %.2f s = %.2f x the reference\n", local,
+                reference > 0 ? local / reference : 0.0);
+    std::printf("Peak memory: %.1f MB\n", peak);
+    PrintTable(o, second, local, reference, peak);
   }
-  if (port.empty()) {
-    std::fprintf(stderr, "the board server did not start\n");
-    kill(server, SIGTERM);
-    return 1;
-  }
-  w.HostPart = "127.0.0.1%3A" + port;
-  w.HostUrl = "127.0.0.1:" + port;
-  int watched = WriteHost(w, o);
-  WriteBytes(w.Prog / "vek.ini", "[dorvella]\r\nDirectory=" + CoreDir(w.Host) +
-                                     "\r\n[VEK]\r\nPrimarySuffixes=127.0.0.1\r\nNotifySound=0\r\n");
-  AgeFile(w.Prog / "vek.ini", 600);
-  std::printf("%d watched threads on %d boards of %d lines (prepared in %.1f s, files in %s)\n\n", watched, o.Boards,
-              o.Lines, Seconds(prepare), w.Root.c_str());
-
-  TRun first = RunCheck(vek, w, (w.Root / "run1.log").string());
-  PrintRun("First run", first);
-
-  // Right after it, as if the three minutes had passed.
-  AgeFile(w.Prog / "vek.ini", 200);
-  TContents before = ReadTree(w.Root / "host");
-  TContents beforeProg = ReadTree(w.Prog);
-  before.insert(beforeProg.begin(), beforeProg.end());
-  TRun second = RunCheck(vek, w, (w.Root / "run2.log").string());
-  std::printf("\n");
-  PrintRun("Second run", second);
-
-  TContents after = ReadTree(w.Root / "host");
-  TContents afterProg = ReadTree(w.Prog);
-  after.insert(afterProg.begin(), afterProg.end());
-  TContents changed;
-  for (const auto& [path, content] : after) {
-    auto it = before.find(path);
-    if (it == before.end() || it->second != content) changed[path] = content;
-  }
-  size_t filesRead = 0;
-  double reference = Reference(w, changed, filesRead);
-  double steps = Steps5To7(second);
-  double peak = std::max(first.PeakKb, second.PeakKb) / 1024.0;
-  std::printf("\nReference: %zu index, cache and snapshot files read, %zu changed files written: %.2f s\n", filesRead,
-              changed.size(), reference);
-  for (const auto& [path, content] : changed) std::printf("  changed: %s\n", fs::relative(path, w.Root).c_str());
-  std::printf("Steps 5-7 of the second run: %.2f s = %.2f x the reference (target: at most 2 x) -> %s\n", steps,
-              reference > 0 ? steps / reference : 0.0, steps <= 2 * reference ? "met" : "NOT met");
-  std::printf("Peak memory: %.1f MB (target: under 200 MB) -> %s\n", peak, peak < 200 ? "met" : "NOT met");
-
-  kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
   if (!o.Keep) fs::remove_all(w.Root);
   return 0;
 }

@@ -58,9 +58,9 @@ void BM_DatAndSubjectLists(benchmark::State& state) {
   size_t boards = 0;
   for (auto _ : state) {
     vek::TStringList datList;
-    vek::GenerateDatList(form, datList, true);
+    vek::GenerateDatList(form.RunContext(), datList, true);
     vek::TStringList subjectList;
-    vek::GenerateSubjectList(form, subjectList, datList);
+    vek::GenerateSubjectList(form.RunContext(), subjectList, datList);
     boards = static_cast<size_t>(subjectList.Count());
     benchmark::DoNotOptimize(boards);
   }

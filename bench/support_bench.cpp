@@ -12,6 +12,7 @@
 
 #include "fetch/Gunzipd.h"
 #include "support/BuffStr.h"
+#include "support/Charset.h"
 #include "support/funcs.h"
 
 namespace {

@@ -51,6 +51,11 @@ trap 'exit 130' INT TERM
 
 status=0
 failed=()
+# The include arrows are checked first: a few greps, no build needed.
+if ! bash "$here/scripts/check-layers.sh"; then
+  status=1
+  failed+=("layers")
+fi
 for kind in $kinds; do
   if ! run_kind "$kind"; then
     status=1

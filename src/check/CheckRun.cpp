@@ -3,7 +3,6 @@
 #include "check/CheckRun.h"
 
 #include <exception>
-#include <memory>
 
 #include "check/DatList.h"
 #include "check/RunGuard.h"
@@ -25,8 +24,8 @@ namespace {
 
 constexpr int FrameCount = 14;
 
-std::string NowText(TVekMainForm& form) {
-  const SystemTime now = form.Env.LocalNow();
+std::string NowText(platform::TEnv& env) {
+  const SystemTime now = env.LocalNow();
   std::string text = platform::ShortDateText(now);
   // Midnight shows the date alone, as the system's date-time text does.
   if (now.Hour != 0 || now.Minute != 0 || now.Second != 0 || now.Milliseconds != 0) {
@@ -38,12 +37,16 @@ std::string NowText(TVekMainForm& form) {
 // Everything one run creates; freed when the run returns, however it ends.
 class TCheckRun {
  public:
-  explicit TCheckRun(TVekMainForm& form) : Form(form), View(form.View) {}
+  explicit TCheckRun(TVekMainForm& form) : Form(form), View(form.View), Run(form.RunContext()) {}
   void Execute();
 
  private:
   void Pump() { View.ProcessMessages(); }
   void Title(const std::string& text) { View.SetApplicationTitle(text); }
+  void AddLogLine(const std::string& text = "") { Run.Log.AddLogLine(text); }
+  void AppendToLogLine(const std::string& text) { Run.Log.AppendToLogLine(text); }
+  // The elapsed figure of a step that began at startTick, appended to its line.
+  void LogDone(uint32_t startTick) { AppendToLogLine("done(" + Form.ElapsedText(startTick) + "s)"); }
   template <typename Step>
   void TimedStep(const std::string& title, const std::string& caption, Step&& step);
   void Status(const std::string& text) {
@@ -54,14 +57,19 @@ class TCheckRun {
   void GenerateDats();
   void GenerateSubjects();
   void GetSubjects();
-  void GetOneSubject(THttpGet& getter, const TFetchSettings& settings, int i, int n);
+  void ShowFrame(int frame);
+  void GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n);
+  void DownloadAll();
   void Regenerate();
   void Reports();
+  void StampSettingsFile();
   void Finish();
   TFetchSettings FetchSettings() const;
 
   TVekMainForm& Form;
   IVekView& View;
+  const TRunContext Run;
+  const TRunSettings& Settings = Run.Settings;
   TStringList DatList;
   TStringList SubjectList;
   TStringList BanList;
@@ -80,98 +88,100 @@ void TCheckRun::Start() {
   Pump();
   View.SetTrayImage(0);
   Pump();
-  Form.AddLogLine("***** Start!! *****  (" + NowText(Form) + ")");
-  Form.AddLogLine();
-  LogConfiguration(Form);
+  AddLogLine("***** Start!! *****  (" + NowText(Run.Env) + ")");
+  AddLogLine();
+  LogConfiguration(Run);
 }
 
 void TCheckRun::GenerateDats() {
   Title("VEK [1/7]");
-  Form.AddLogLine("Generate Dat List: start");
-  const uint32_t t = Form.Env.TickCount();
-  GenerateDatList(Form, DatList, true);
-  Form.AddLogLine("Generate Dat List: done(" + Form.ElapsedText(t) + "s)");
-  Form.AddLogLine();
+  AddLogLine("Generate Dat List: start");
+  const uint32_t t = Run.Env.TickCount();
+  GenerateDatList(Run, DatList, true);
+  AddLogLine("Generate Dat List: done(" + Form.ElapsedText(t) + "s)");
+  AddLogLine();
   Pump();
 }
 
 void TCheckRun::GenerateSubjects() {
   Title("VEK [2/7]");
-  SubjectList.LoadFromFile(Form.SubjectListName());
-  Form.AddLogLine("Generate Subject List ... ");
-  const uint32_t t = Form.Env.TickCount();
-  GenerateSubjectList(Form, SubjectList, DatList);
-  Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
-  Form.AddLogLine();
+  SubjectList.LoadFromFile(Settings.SubjectListName());
+  AddLogLine("Generate Subject List ... ");
+  const uint32_t t = Run.Env.TickCount();
+  GenerateSubjectList(Run, SubjectList, DatList);
+  LogDone(t);
+  AddLogLine();
   Pump();
 }
 
 TFetchSettings TCheckRun::FetchSettings() const {
-  TFetchSettings settings;
-  settings.SbjPath = Form.SbjPath();
-  settings.Proxy = Form.Proxy;
-  settings.TimeOutTime = Form.TimeOutTime;
-  settings.ExternalCheck = Form.ExternalCheck();
-  settings.RentalDomains = Form.RentalDomainList();
-  settings.RentalOldHost = Form.RentalOldHost;
-  return settings;
+  TFetchSettings fetch;
+  fetch.SbjPath = Settings.SbjPath();
+  fetch.Proxy = Settings.Proxy;
+  fetch.TimeOutTime = Settings.TimeOutTime;
+  fetch.ExternalCheck = Settings.ExternalCheck;
+  fetch.RentalDomains = Settings.RentalDomains;
+  fetch.RentalOldHost = Settings.RentalOldHost;
+  return fetch;
 }
 
-void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& settings, int i, int n) {
+void TCheckRun::ShowFrame(int frame) {
+  PreviousFrame = frame;
+  View.SetTrayImage(frame + FailureOffset);
+}
+
+void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n) {
   const int frame = i * FrameCount / n;
-  if (frame != PreviousFrame) {
-    PreviousFrame = frame;
-    View.SetTrayImage(frame + FailureOffset);
-  }
+  if (frame != PreviousFrame) ShowFrame(frame);
   Pump();
   const std::string progress = std::to_string(i) + "/" + std::to_string(n);
   Title("VEK [3/7] (" + progress + ")");
   Status(progress);
   const std::string line = SubjectList[i];
   if (ContainsAnyOf(line, BanList)) {
-    Form.AddLogLine("  Get " + line + " ... skipped");
+    AddLogLine("  Get " + line + " ... skipped");
     FailedList.Add(line);
     return;
   }
-  Form.AddLogLine("  Get " + line + " ... ");
-  const uint32_t t = Form.Env.TickCount();
-  if (FetchSubject(getter, settings, [this] { Pump(); }, EntryUrl(line))) {
-    Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
+  AddLogLine("  Get " + line + " ... ");
+  const uint32_t t = Run.Env.TickCount();
+  if (FetchSubject(getter, fetch, [this] { Pump(); }, EntryUrl(line))) {
+    LogDone(t);
     return;
   }
+  // From the first failure on, the tray shows the second row of frames.
   if (FailureOffset == 0) {
     FailureOffset = FrameCount;
-    PreviousFrame = frame;
-    View.SetTrayImage(frame + FailureOffset);
+    ShowFrame(frame);
   }
   BanList.Add(ServerPart(line));
   FailedList.Add(line);
-  Form.AppendToLogLine("failed(" + Form.ElapsedText(t) + "s)");
+  AppendToLogLine("failed(" + Form.ElapsedText(t) + "s)");
+}
+
+void TCheckRun::DownloadAll() {
+  THttpGet getter;
+  BanList.LoadFromFile(Settings.BanListName());
+  AddLogLine("Get subject.txt: start");
+  PreviousFrame = 0;
+  const TFetchSettings fetch = FetchSettings();
+  const int n = SubjectList.Count();
+  for (int i = 0; i < n; ++i) GetOneSubject(getter, fetch, i, n);
+
+  Form.LastCheckTick = Run.Env.TickCount();
+  Form.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
+  AddLogLine("  Interval: " + std::to_string(Form.CheckInterval / 1000));
+  Status(std::to_string(n) + "/" + std::to_string(n));
+  AddLogLine("Get subject.txt: done");
+  AddLogLine();
+  Pump();
 }
 
 void TCheckRun::GetSubjects() {
-  {
-    THttpGet getter;
-    BanList.LoadFromFile(Form.BanListName());
-    Form.AddLogLine("Get subject.txt: start");
-    PreviousFrame = 0;
-    const TFetchSettings settings = FetchSettings();
-    const int n = SubjectList.Count();
-    for (int i = 0; i < n; ++i) GetOneSubject(getter, settings, i, n);
-
-    Form.LastCheckTick = Form.Env.TickCount();
-    const int busiest = MaxBoardsPerHost(SubjectList, BanList);
-    const uint64_t interval = static_cast<uint64_t>(busiest < 0 ? 0 : busiest) * 20000;
-    Form.CheckInterval = interval >= 180000 ? 180000 : static_cast<uint32_t>(interval);
-    Form.AddLogLine("  Interval: " + std::to_string(Form.CheckInterval / 1000));
-    Status(std::to_string(n) + "/" + std::to_string(n));
-    Form.AddLogLine("Get subject.txt: done");
-    Form.AddLogLine();
-    Pump();
-  }
-  if (!FailedList.Items.empty() && Form.FailedReport()) {
-    FailedList.SaveToFile(Form.FailedListName());
-    View.OpenDocument(Form.FailedListName());
+  DownloadAll();
+  if (!FailedList.Items.empty() && Settings.FailedReport) {
+    FailedList.SaveToFile(Settings.FailedListName());
+    View.OpenDocument(Settings.FailedListName());
   }
   FailedList.Clear();
   BanList.Clear();
@@ -179,17 +189,18 @@ void TCheckRun::GetSubjects() {
 
 void TCheckRun::Regenerate() {
   Title("VEK [4/7]");
-  if (Form.GreedyCheck() && !Form.IgnoreIdxList().empty()) {
+  if (Settings.GreedyCheck && !Settings.IgnoreIdxList.empty()) {
     DatList.Clear();
-    Form.AddLogLine("Regenerate Dat List: start");
-    const uint32_t t = Form.Env.TickCount();
-    GenerateDatList(Form, DatList, false);
-    Form.AddLogLine("Generate Dat List: done(" + std::to_string(Form.Env.TickCount() - t) + ")");
-    Form.AddLogLine();
+    AddLogLine("Regenerate Dat List: start");
+    const uint32_t t = Run.Env.TickCount();
+    GenerateDatList(Run, DatList, false);
+    // Whole milliseconds without a unit here, unlike every other step's
+    // seconds: the log has always shown it so.
+    AddLogLine("Generate Dat List: done(" + std::to_string(Run.Env.TickCount() - t) + ")");
   } else {
-    Form.AddLogLine("Regenerate Dat List: skipped");
-    Form.AddLogLine();
+    AddLogLine("Regenerate Dat List: skipped");
   }
+  AddLogLine();
   Pump();
 }
 
@@ -198,36 +209,38 @@ void TCheckRun::Regenerate() {
 template <typename Step>
 void TCheckRun::TimedStep(const std::string& title, const std::string& caption, Step&& step) {
   Title(title);
-  Form.AddLogLine(caption);
-  uint32_t t = Form.Env.TickCount();
+  AddLogLine(caption);
+  const uint32_t t = Run.Env.TickCount();
   step();
-  Form.AppendToLogLine("done(" + Form.ElapsedText(t) + "s)");
-  Form.AddLogLine();
+  LogDone(t);
+  AddLogLine();
   Pump();
 }
 
 void TCheckRun::Reports() {
-  TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Form, DatList, UpdateList, DeadList); });
-  TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Form, DeadList); });
-  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Form); });
+  TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
+  TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Run); });
+}
+
+// The stamp is the time of this run's end, read by the three-minute rule
+// after a restart; the lock keeps other programs off the file until then.
+void TCheckRun::StampSettingsFile() {
+  Form.SettingsLock.Close();
+  const std::string iniName = Settings.IniFileName();
+  TouchFile(iniName);
+  SetFileWriteTime(iniName, Run.Env.UtcNow());
+  Form.SettingsLock.Open(iniName);
 }
 
 void TCheckRun::Finish() {
   if (!DeadList.Items.empty()) UpdateList.Add(DeadReportRelativeIdx);
   UpdateList.Add(NewReportRelativeIdx);
-  UpdateList.SaveToFile(Form.NewArrivalListName());
+  UpdateList.SaveToFile(Settings.NewArrivalListName());
   Title("VEK");
-  Form.AddLogLine("***** Done!! *****  (" + NowText(Form) + ")");
-  Form.AddLogLine();
-
-  // The stamp is the time of this run's end, read by the three-minute rule
-  // after a restart; the lock keeps other programs off the file until then.
-  CloseFileLock(Form.SettingsLockHandle);
-  const std::string iniName = Form.IniFileName();
-  TouchFile(iniName);
-  SetFileWriteTime(iniName, Form.Env.UtcNow());
-  OpenFileLock(iniName, Form.SettingsLockHandle);
-
+  AddLogLine("***** Done!! *****  (" + NowText(Run.Env) + ")");
+  AddLogLine();
+  StampSettingsFile();
   Pump();
   View.SetTrayImage(-1);
   Pump();
@@ -245,7 +258,25 @@ void TCheckRun::Execute() {
   Finish();
 }
 
+// Back to idle after an error escaped a step. Every file is replaced
+// atomically, so what the run wrote is either old or complete.
+void RecoverFromError(TVekMainForm& form, const std::exception& e) {
+  form.LastRunOutcome = TVekMainForm::TRunOutcome::Failed;
+  form.LastRunError = e.what();
+  form.AddLogLine(std::string("ERROR: ") + e.what());
+  form.AddLogLine();
+  form.View.SetApplicationTitle("VEK");
+  form.View.SetTrayImage(-1);
+  form.SetRunControlsEnabled(true);
+}
+
 }  // namespace
+
+bool IsCheckRestrained(TVekMainForm& form) {
+  const TRunRefusal refusal = CheckRestraint(form.RunContext(), form.LastCheckTick, form.CheckInterval);
+  if (refusal.RetryAfter != 0) form.StartCheckTimer(refusal.RetryAfter);
+  return refusal.Refused;
+}
 
 void RunUpdateCheck(TVekMainForm& form) {
   form.Timer.Enabled = false;
@@ -259,15 +290,7 @@ void RunUpdateCheck(TVekMainForm& form) {
     TCheckRun(form).Execute();
     form.LastRunOutcome = TVekMainForm::TRunOutcome::Completed;
   } catch (const std::exception& e) {
-    // Every file is replaced atomically, so what the run wrote is either old
-    // or complete; the window goes back to idle.
-    form.LastRunOutcome = TVekMainForm::TRunOutcome::Failed;
-    form.LastRunError = e.what();
-    form.AddLogLine(std::string("ERROR: ") + e.what());
-    form.AddLogLine();
-    form.View.SetApplicationTitle("VEK");
-    form.View.SetTrayImage(-1);
-    form.SetRunControlsEnabled(true);
+    RecoverFromError(form, e);
     return;
   }
   if (form.AutoShutDown()) {

@@ -6,7 +6,6 @@
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/UserPaths.h"
-#include "shell/VekMainForm.h"
 #include "support/funcs.h"
 
 namespace vek {
@@ -17,73 +16,75 @@ int64_t MillisecondsOf(const SystemTime& time) {
   return SystemTimeToSeconds(time) * 1000 + time.Milliseconds;
 }
 
-bool RefusedByInterval(TVekMainForm& form) {
-  const uint32_t elapsed = form.Env.TickCount() - form.LastCheckTick;
-  if (elapsed >= form.CheckInterval) return false;
-  form.AddLogLine("ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。");
-  form.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(elapsed / 1000) + " 秒前です。");
-  form.AddLogLine("       放置すれば " + std::to_string((form.CheckInterval - elapsed) / 1000) +
-                  " 秒後に自動的にチェックが始まります。");
-  form.AddLogLine();
-  form.StartCheckTimer(form.CheckInterval - elapsed + 1);
-  return true;
+TRunRefusal RefusedByInterval(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
+  const uint32_t elapsed = run.Env.TickCount() - lastCheckTick;
+  if (elapsed >= checkInterval) return {};
+  run.Log.AddLogLine("ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。");
+  run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(elapsed / 1000) + " 秒前です。");
+  run.Log.AddLogLine("       放置すれば " + std::to_string((checkInterval - elapsed) / 1000) +
+                     " 秒後に自動的にチェックが始まります。");
+  run.Log.AddLogLine();
+  return {true, checkInterval - elapsed + 1};
 }
 
-bool RefusedByThreeMinutes(TVekMainForm& form) {
-  const std::string iniName = form.IniFileName();
-  if (!platform::FileExists(iniName)) return false;
+TRunRefusal RefusedByThreeMinutes(const TRunContext& run) {
+  const std::string iniName = run.Settings.IniFileName();
+  if (!platform::FileExists(iniName)) return {};
   SystemTime stamp;
-  if (!platform::GetWriteTimeByPath(iniName, stamp)) return false;
-  const int64_t diff = MillisecondsOf(form.Env.UtcNow()) - MillisecondsOf(stamp);
-  if (diff < 0) return false;  // stamped in the future: the clock was set back
+  if (!platform::GetWriteTimeByPath(iniName, stamp)) return {};
+  const int64_t diff = MillisecondsOf(run.Env.UtcNow()) - MillisecondsOf(stamp);
+  if (diff < 0) return {};  // stamped in the future: the clock was set back
   const int64_t n = diff / 1000;
-  if (n > 179) return false;
-  form.AddLogLine("ERROR: 自主規制で3分以内の再チェックを抑止しています。");
-  form.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(n) + " 秒前です。");
-  form.AddLogLine("       放置すれば自動的にチェックが始まります。");
-  form.AddLogLine();
-  form.StartCheckTimer(static_cast<unsigned>(180001 - n * 1000));
-  return true;
+  if (n >= MaxCheckInterval / 1000) return {};
+  run.Log.AddLogLine("ERROR: 自主規制で3分以内の再チェックを抑止しています。");
+  run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(n) + " 秒前です。");
+  run.Log.AddLogLine("       放置すれば自動的にチェックが始まります。");
+  run.Log.AddLogLine();
+  // Whole seconds are counted, so the run starts 1 ms past the three minutes.
+  return {true, static_cast<unsigned>(MaxCheckInterval + 1 - n * 1000)};
 }
 
 }  // namespace
 
-bool IsCheckRestrained(TVekMainForm& form) {
-  if (form.DorPath().empty()) {
-    form.AddLogLine("ERROR: Dorvellaのディレクトリが設定されていません");
-    form.AddLogLine();
-    return true;
-  }
-  if (form.LastCheckTick != 0) return RefusedByInterval(form);
-  return RefusedByThreeMinutes(form);
+uint32_t CheckIntervalFor(int busiestHostBoards) {
+  const uint64_t interval = static_cast<uint64_t>(busiestHostBoards < 0 ? 0 : busiestHostBoards) * IntervalPerBoard;
+  return interval >= MaxCheckInterval ? MaxCheckInterval : static_cast<uint32_t>(interval);
 }
 
-// Paths in the form the system writes them ("/" on POSIX), as every path a
-// user reads.
-void LogConfiguration(TVekMainForm& form) {
-  const auto& combo = form.IdxComboBox;
-  const bool selected = combo.ItemIndex >= 0 && combo.ItemIndex < static_cast<int>(combo.Items.size());
-  form.AddLogLine("Configurations");
-  form.AddLogLine("  AppPath: " + platform::DisplayPath(form.AppPath()));
-  form.AddLogLine("  DorPath: " + platform::DisplayPath(form.DorPath()));
-  form.AddLogLine("  SbjPath: " + platform::DisplayPath(form.SbjPath()));
-  form.AddLogLine("  LogPath: " + platform::DisplayPath(form.LogPath()));
-  form.AddLogLine("  IniFileName: " + platform::DisplayPath(form.IniFileName()));
-  form.AddLogLine("  LogFileName: " + platform::DisplayPath(form.LogFileName()));
-  form.AddLogLine("  BanListName: " + platform::DisplayPath(form.BanListName()));
-  form.AddLogLine("  SubjectListName: " + platform::DisplayPath(form.SubjectListName()));
-  form.AddLogLine("  Proxy: " + form.Proxy);
-  form.AddLogLine("  TimeOutTime: " + std::to_string(form.TimeOutTime));
-  form.AddLogLine("  IgnoreIdxList: " + form.IgnoreIdxList());
-  form.AddLogLine("  IdxType: " + (selected ? combo.Items[static_cast<size_t>(combo.ItemIndex)] : std::string()));
-  form.AddLogLine("  NewIdxName: " + form.NewIdxName);
-  form.AddLogLine("  SoundName: " + form.SoundName);
-  form.AddLogLine("  IconName: " + form.IconName);
-  form.AddLogLine("  GreedyCheck: " + BoolToText(form.GreedyCheck()));
-  form.AddLogLine("  NotifySound: " + BoolToText(form.NotifySound()));
-  form.AddLogLine("  ExternalCheck: " + BoolToText(form.ExternalCheck()));
-  form.AddLogLine("  timeBeginPeriod: " + std::to_string(form.TimerPeriod));
-  form.AddLogLine();
+TRunRefusal CheckRestraint(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
+  if (run.Settings.DorPath.empty()) {
+    run.Log.AddLogLine("ERROR: Dorvellaのディレクトリが設定されていません");
+    run.Log.AddLogLine();
+    return {true, 0};
+  }
+  if (lastCheckTick != 0) return RefusedByInterval(run, lastCheckTick, checkInterval);
+  return RefusedByThreeMinutes(run);
+}
+
+void LogConfiguration(const TRunContext& run) {
+  const TRunSettings& s = run.Settings;
+  IRunLog& log = run.Log;
+  log.AddLogLine("Configurations");
+  log.AddLogLine("  AppPath: " + platform::DisplayPath(s.AppPath));
+  log.AddLogLine("  DorPath: " + platform::DisplayPath(s.DorPath));
+  log.AddLogLine("  SbjPath: " + platform::DisplayPath(s.SbjPath()));
+  log.AddLogLine("  LogPath: " + platform::DisplayPath(s.LogPath()));
+  log.AddLogLine("  IniFileName: " + platform::DisplayPath(s.IniFileName()));
+  log.AddLogLine("  LogFileName: " + platform::DisplayPath(s.LogFileName()));
+  log.AddLogLine("  BanListName: " + platform::DisplayPath(s.BanListName()));
+  log.AddLogLine("  SubjectListName: " + platform::DisplayPath(s.SubjectListName()));
+  log.AddLogLine("  Proxy: " + s.Proxy);
+  log.AddLogLine("  TimeOutTime: " + std::to_string(s.TimeOutTime));
+  log.AddLogLine("  IgnoreIdxList: " + s.IgnoreIdxList);
+  log.AddLogLine("  IdxType: " + s.IdxTypeName);
+  log.AddLogLine("  NewIdxName: " + s.NewIdxName);
+  log.AddLogLine("  SoundName: " + s.SoundName);
+  log.AddLogLine("  IconName: " + s.IconName);
+  log.AddLogLine("  GreedyCheck: " + BoolToText(s.GreedyCheck));
+  log.AddLogLine("  NotifySound: " + BoolToText(s.NotifySound));
+  log.AddLogLine("  ExternalCheck: " + BoolToText(s.ExternalCheck));
+  log.AddLogLine("  timeBeginPeriod: " + std::to_string(s.TimerPeriod));
+  log.AddLogLine();
 }
 
 }  // namespace vek

@@ -6,32 +6,17 @@
 #include "platform/Collate.h"
 #include "platform/Files.h"
 #include "reports/HostLog.h"
-#include "shell/VekMainForm.h"
 #include "support/SjisText.h"
 
 namespace vek {
 
 namespace {
 
-// Replaces every occurrence of an ASCII needle found at a character boundary.
-std::string ReplaceAll(std::string_view text, std::string_view needle, std::string_view replacement) {
-  std::string result;
-  size_t from = 0;
-  for (size_t at = SjisFindText(text, needle); at != std::string::npos; at = SjisFindText(text, needle, from)) {
-    result.append(text.substr(from, at - from));
-    result.append(replacement);
-    from = at + needle.size();
-  }
-  result.append(text.substr(from));
-  return result;
-}
-
 std::string PrimaryBoardUrl(const std::string& entry) {
   const size_t lastSep = SjisFindLast(entry, '\\');
   std::string dir = lastSep == std::string::npos ? std::string() : entry.substr(0, lastSep + 1);
-  dir = ReplaceAll(dir, "\\", "/");
-  dir = ReplaceAll(dir, "%2F", "/");
-  dir = ReplaceAll(dir, "%3A", ":");
+  // Character boundaries throughout, as the path may hold Japanese.
+  dir = SjisReplaceAll(SjisReplaceAll(SjisReplaceAll(dir, "\\", "/"), "%2F", "/"), "%3A", ":");
   return "http://" + dir + "subject.txt";
 }
 
@@ -48,17 +33,17 @@ bool IsSafeBoardField(const std::string& field, bool allowPort) {
 
 }  // namespace
 
-std::string SubjectUrlOfEntry(TVekMainForm& form, const std::string& entry) {
-  if (IsPrimaryNetwork(form, entry)) return PrimaryBoardUrl(entry);
-  const std::string text = platform::ReadWholeFile(form.LogPath() + entry);
+std::string SubjectUrlOfEntry(const TRunContext& run, const std::string& entry) {
+  if (IsPrimaryNetwork(run.Settings, entry)) return PrimaryBoardUrl(entry);
+  const std::string text = platform::ReadWholeFile(run.Settings.LogPath() + entry);
   std::string host;
   std::string board;
   if (!IndexItemOf(text, HostField, host) || !IndexItemOf(text, BoardField, board)) {
-    form.AddLogLine("  Skipped (index file without host and board): " + entry);
+    run.Log.AddLogLine("  Skipped (index file without host and board): " + entry);
     return "";
   }
   if (!IsSafeBoardField(host, true) || !IsSafeBoardField(board, false)) {
-    form.AddLogLine("  Refused host or board outside the subject cache: " + entry);
+    run.Log.AddLogLine("  Refused host or board outside the subject cache: " + entry);
     return "";
   }
   return "http://" + host + "/" + board + "/" + "subject.txt";
@@ -94,15 +79,15 @@ void CountBoardEntry(TStringList& subjectList, const std::string& url) {
   }
 }
 
-void GenerateSubjectList(TVekMainForm& form, TStringList& subjectList, const TStringList& datList) {
+void GenerateSubjectList(const TRunContext& run, TStringList& subjectList, const TStringList& datList) {
   // The Dat list is sorted, so the threads of one board follow each other:
   // the line found for the previous entry is the first one named so still
   // (lines before it never change their names, new lines go to the end).
   std::string lastUrl;
   int lastIndex = -1;
   for (int i = 0; i < datList.Count(); ++i) {
-    form.View.ProcessMessages();
-    const std::string url = SubjectUrlOfEntry(form, datList[i]);
+    run.Log.ProcessMessages();
+    const std::string url = SubjectUrlOfEntry(run, datList[i]);
     if (url.empty()) continue;
     if (lastIndex < 0 || platform::CompareTextNoCase(url, lastUrl) != 0) {
       lastIndex = IndexOfBoard(subjectList, url);

@@ -3,17 +3,16 @@
 #pragma once
 #include <string>
 
+#include "reports/RunContext.h"
 #include "support/StringList.h"
 
 namespace vek {
 
-class TVekMainForm;
-
-void GenerateSubjectList(TVekMainForm& form, TStringList& subjectList, const TStringList& datList);
+void GenerateSubjectList(const TRunContext& run, TStringList& subjectList, const TStringList& datList);
 // The URL of the entry's board list; empty when the entry yields none (an
 // external index file with too few fields, or host/board fields that would
 // lead outside the cache), which is logged.
-std::string SubjectUrlOfEntry(TVekMainForm& form, const std::string& entry);
+std::string SubjectUrlOfEntry(const TRunContext& run, const std::string& entry);
 void CountBoardEntry(TStringList& subjectList, const std::string& url);
 
 }  // namespace vek

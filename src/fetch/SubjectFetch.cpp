@@ -7,7 +7,10 @@
 
 #include "fetch/OldHttpGet.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 #include "support/BuffStr.h"
+#include "support/Charset.h"
+#include "support/Paths.h"
 #include "support/SjisText.h"
 #include "support/Version.h"
 #include "support/funcs.h"
@@ -24,19 +27,6 @@ bool Contains(std::string_view text, std::string_view part) {
 void EraseFirst(std::string& text, std::string_view part) {
   size_t at = text.find(part);
   if (at != std::string::npos) text.erase(at, part.size());
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  if (text.find(from) == std::string::npos) return;
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  for (size_t at; (at = text.find(from, pos)) != std::string::npos; pos = at + from.size()) {
-    out.append(text, pos, at - pos);
-    out.append(to);
-  }
-  out.append(text, pos, std::string::npos);
-  text.swap(out);
 }
 
 // Every line end becomes CR LF, a last line without one gets it, and the
@@ -77,12 +67,6 @@ std::string EntryUrl(std::string_view subjectListLine) {
   return std::string(subjectListLine.substr(0, eq));
 }
 
-bool ContainsAnyOf(std::string_view text, const TStringList& list) {
-  for (const std::string& line : list.Items)
-    if (!line.empty() && Contains(text, line)) return true;
-  return false;
-}
-
 std::string ServerPart(std::string_view lineOrUrl) {
   std::string s(lineOrUrl);
   EraseFirst(s, "http://");
@@ -108,11 +92,10 @@ int MaxBoardsPerHost(TStringList& subjectList, const TStringList& banList) {
 }
 
 std::string SubjectCacheName(std::string_view url) {
-  std::string name(url);
-  EraseFirst(name, "http://");
-  EraseFirst(name, "/subject.txt");
-  ReplaceAll(name, "/", "%2F");
-  ReplaceAll(name, ":", "%3A");
+  std::string board(url);
+  EraseFirst(board, "http://");
+  EraseFirst(board, "/subject.txt");
+  const std::string name = EncodeCacheName(board);
   // The name is one file inside the subject directory: nothing that the
   // platform could read as a separator, a parent or a truncation may pass.
   if (name.empty() || SjisFind(name, '\\') != std::string::npos || Contains(name, "..")) return {};
@@ -163,7 +146,8 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
   lines.SetText(text);
   if (lines.Count() == 0 || !Contains(lines[0], "<>")) return false;
   lines.Sort();
-  lines.SaveToFile(settings.SbjPath + cacheName + ".txt");
+  // The cache is the next check's to rebuild: whole, but not flushed.
+  lines.SaveToFile(settings.SbjPath + cacheName + ".txt", platform::TDurability::Renamed);
   return true;
 }
 

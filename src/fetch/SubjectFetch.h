@@ -27,7 +27,6 @@ struct TFetchSettings {
 };
 
 std::string EntryUrl(std::string_view subjectListLine);
-bool ContainsAnyOf(std::string_view text, const TStringList& list);
 std::string ServerPart(std::string_view lineOrUrl);
 int MaxBoardsPerHost(TStringList& subjectList, const TStringList& banList);
 // Cache file name (without directory and ".txt") of a board URL; empty when

@@ -8,6 +8,7 @@
 // letters beside their ASCII forms and order kana by its own table, so lists
 // holding such text may come out in another order. Equality is the same on
 // both: texts equal when ASCII case is ignored.
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -51,8 +52,23 @@ uint32_t NextWeight(std::string_view s, size_t& pos) {
 
 int Sign(int64_t d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
 
+// Where two texts stop being byte for byte the same, moved back to the start
+// of the character there. Both texts read alike up to that point, so their
+// weights up to it are the same and the comparison may begin there.
+size_t CommonStart(std::string_view a, std::string_view b) {
+  const size_t n = std::min(a.size(), b.size());
+  const size_t differ = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin());
+  size_t pos = 0;
+  while (pos < differ) {
+    const size_t width = IsSjisLeadByte(static_cast<unsigned char>(a[pos])) ? 2 : 1;
+    if (pos + width > differ) return pos;
+    pos += width;
+  }
+  return pos;
+}
+
 int CompareFirstLevel(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
+  size_t i = CommonStart(a, b), j = i;
   for (;;) {
     uint32_t x = 0, y = 0;
     while (i < a.size() && (x = NextWeight(a, i)) == 0) {

@@ -14,11 +14,22 @@ namespace vek::platform {
 // The whole file; others may read it meanwhile but not write. Throws FileError.
 std::string ReadWholeFile(const std::string& path);
 
+// How far a replaced file must survive. Flushed: the new bytes reach the disk
+// before the rename, so even a crash of the whole system leaves the old file or
+// the new one whole (the host browser's files, the settings, the log).
+// Renamed: no flush; the file is never torn while the system runs, and a
+// program crash at any instant leaves the old or the new file; only a system
+// crash may leave the old contents (files the next check rebuilds anyway:
+// the subject cache and its snapshots). A flush can cost milliseconds on a
+// slow disk, per file.
+enum class TDurability { Flushed, Renamed };
+
 // Replaces (or creates) the file with exactly these bytes: written to a
-// temporary file beside it, flushed, then renamed over it, so that the file is
-// always either the old or the new one. A read-only target is made writable
-// first. Throws FileError; on failure the old file is untouched.
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+// temporary file beside it, flushed as durability asks, then renamed over it,
+// so that the file is always either the old or the new one. A read-only target
+// is made writable first. Throws FileError; on failure the old file is untouched.
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                           TDurability durability = TDurability::Flushed);
 
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);

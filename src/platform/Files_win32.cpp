@@ -6,7 +6,7 @@
 #include "platform/Win32System.h"
 #include "platform/Files.h"
 #include "platform/Sjis.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 
@@ -61,7 +61,7 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDurability durability) {
   std::wstring target = WidePath(path);
   DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -72,7 +72,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
   bool clearedReadOnly = false;
   try {
     WriteAllOrThrow(h.Get(), bytes, path);
-    if (!FlushFileBuffers(h.Get())) ThrowLastError("flush", path, GetLastError());
+    const bool flushed = durability == TDurability::Flushed;
+    if (flushed && !FlushFileBuffers(h.Get())) ThrowLastError("flush", path, GetLastError());
     if (!::CloseHandle(h.Release())) ThrowLastError("close", path, GetLastError());
     // MoveFileExW refuses to replace a read-only file.
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -86,7 +87,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
       hook = replaceInterruptHook;
     }
     if (hook) hook();
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0)))
       ThrowLastError("rename", path, GetLastError());
   } catch (...) {
     h.Reset();

@@ -4,10 +4,13 @@
 #include "platform/Http.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
-#include <strings.h>
+
+#include "platform/Sjis.h"
 
 namespace vek::platform {
 namespace {
@@ -17,19 +20,50 @@ void GlobalInit() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
+struct TMultiCleanup {
+  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct TEasyCleanup {
+  void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct TListCleanup {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using TMultiHandle = std::unique_ptr<CURLM, TMultiCleanup>;
+using TEasyHandle = std::unique_ptr<CURL, TEasyCleanup>;
+using THeaderList = std::unique_ptr<curl_slist, TListCleanup>;
+
+// One option of an easy handle; false when libcurl refuses it.
+template <typename T>
+bool SetOption(CURL* easy, CURLoption option, T value) {
+  return curl_easy_setopt(easy, option, value) == CURLE_OK;
 }
+
+// The easy handle's place in the multi handle for the length of one transfer.
+class TTransfer {
+ public:
+  TTransfer(CURLM* multi, CURL* easy) : Multi(multi), Easy(easy) {
+    Added = curl_multi_add_handle(multi, easy) == CURLM_OK;
+  }
+  ~TTransfer() {
+    if (Added) curl_multi_remove_handle(Multi, Easy);
+  }
+  TTransfer(const TTransfer&) = delete;
+  TTransfer& operator=(const TTransfer&) = delete;
+  bool Added = false;
+
+ private:
+  CURLM* Multi;
+  CURL* Easy;
+};
 
 }  // namespace
 
 struct HttpSession::Impl {
-  CURLM* Multi = nullptr;
-  CURL* Easy = nullptr;
-  curl_slist* Headers = nullptr;
+  // Declared so that the easy handle goes first, then its headers, then the multi handle.
+  TMultiHandle Multi;
+  THeaderList Headers;
+  TEasyHandle Easy;
   std::atomic<bool> Aborted{false};
   const ChunkHandler* OnChunk = nullptr;
   size_t Received = 0;
@@ -56,7 +90,7 @@ struct HttpSession::Impl {
     if (line.rfind("HTTP/", 0) == 0) {
       self->Encoding->clear();
     } else if (line.size() > 17 && strncasecmp(line.data(), "Content-Encoding:", 17) == 0) {
-      *self->Encoding = std::string(Trim(line.substr(17)));
+      *self->Encoding = std::string(TrimBlanks(line.substr(17)));
     }
     return size * count;
   }
@@ -65,96 +99,92 @@ struct HttpSession::Impl {
     return static_cast<Impl*>(user)->Aborted.load() ? 1 : 0;
   }
 
-  void Release() {
-    if (Easy) {
-      if (Multi) curl_multi_remove_handle(Multi, Easy);
-      curl_easy_cleanup(Easy);
-      Easy = nullptr;
-    }
-    if (Headers) {
-      curl_slist_free_all(Headers);
-      Headers = nullptr;
-    }
-  }
+  bool SetOptions(CURL* easy, const std::string& agent, const std::string& proxy);
 };
+
+// Every option is needed for the request to be the one intended; one that
+// libcurl refuses fails the session rather than sending something else.
+bool HttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const std::string& proxy) {
+  // An empty proxy text means a direct connection, whatever the environment
+  // says; an empty bypass list keeps NO_PROXY/no_proxy from sending a request
+  // past the configured proxy.
+  return SetOption(easy, CURLOPT_USERAGENT, agent.c_str()) && SetOption(easy, CURLOPT_PROXY, proxy.c_str()) &&
+         SetOption(easy, CURLOPT_NOPROXY, "") && SetOption(easy, CURLOPT_HTTPHEADER, Headers.get()) &&
+         SetOption(easy, CURLOPT_FOLLOWLOCATION, 1L) &&
+         SetOption(easy, CURLOPT_MAXREDIRS, static_cast<long>(HttpMaxRedirects)) && SetOption(easy, CURLOPT_PROTOCOLS_STR, "http,https") &&
+         SetOption(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") &&
+         SetOption(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeoutMs)) &&
+         // The receive time-out: less than one byte a second for five seconds.
+         SetOption(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) &&
+         SetOption(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(HttpTimeoutMs / 1000)) &&
+         SetOption(easy, CURLOPT_NOSIGNAL, 1L) && SetOption(easy, CURLOPT_FRESH_CONNECT, 1L) &&
+         SetOption(easy, CURLOPT_WRITEFUNCTION, &Impl::Write) && SetOption(easy, CURLOPT_WRITEDATA, this) &&
+         SetOption(easy, CURLOPT_HEADERFUNCTION, &Impl::Header) && SetOption(easy, CURLOPT_HEADERDATA, this) &&
+         SetOption(easy, CURLOPT_NOPROGRESS, 0L) && SetOption(easy, CURLOPT_XFERINFOFUNCTION, &Impl::Progress) &&
+         SetOption(easy, CURLOPT_XFERINFODATA, this);
+}
 
 HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {
   GlobalInit();
   // Made here and kept to the end, so that Abort can always wake it.
-  impl_->Multi = curl_multi_init();
+  impl_->Multi.reset(curl_multi_init());
 }
 
-HttpSession::~HttpSession() {
-  impl_->Release();
-  if (impl_->Multi) curl_multi_cleanup(impl_->Multi);
-}
+HttpSession::~HttpSession() = default;
 
 bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   Close();
   if (impl_->Aborted.load() || !impl_->Multi) return false;
-  CURL* easy = curl_easy_init();
+  TEasyHandle easy(curl_easy_init());
   if (!easy) return false;
-  impl_->Easy = easy;
   // Two lines of the fixed block; libcurl sends custom headers as written.
-  impl_->Headers = curl_slist_append(nullptr, "Accept:*/*");
-  impl_->Headers = curl_slist_append(impl_->Headers, "Accept-Encoding: gzip");
-  curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str());
-  // An empty proxy text means a direct connection, whatever the environment
-  // says; an empty bypass list keeps NO_PROXY/no_proxy from sending a request
-  // past the configured proxy.
-  curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, impl_->Headers);
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(HttpMaxRedirects));
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(HttpTimeoutMs));
-  // The receive time-out: less than one byte a second for five seconds.
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(HttpTimeoutMs / 1000));
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::Write);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, impl_.get());
-  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::Header);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, impl_.get());
-  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Impl::Progress);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, impl_.get());
+  THeaderList headers(curl_slist_append(nullptr, "Accept:*/*"));
+  curl_slist* both = headers ? curl_slist_append(headers.get(), "Accept-Encoding: gzip") : nullptr;
+  if (!both) return false;
+  impl_->Headers = std::move(headers);
+  if (!impl_->SetOptions(easy.get(), agent, proxy)) {
+    impl_->Headers.reset();
+    return false;
+  }
+  impl_->Easy = std::move(easy);
   return true;
 }
 
 bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
-  if (!impl_->Easy || impl_->Aborted.load()) return false;
+  CURL* easy = impl_->Easy.get();
+  CURLM* multi = impl_->Multi.get();
+  if (!easy || impl_->Aborted.load()) return false;
   impl_->OnChunk = &onChunk;
   impl_->Received = 0;
   impl_->Refused = false;
   impl_->Encoding = &ContentEncoding_;
-  curl_easy_setopt(impl_->Easy, CURLOPT_URL, url.c_str());
-  if (curl_multi_add_handle(impl_->Multi, impl_->Easy) != CURLM_OK) return false;
+  if (!SetOption(easy, CURLOPT_URL, url.c_str())) return false;
+  TTransfer transfer(multi, easy);
+  if (!transfer.Added) return false;
 
   CURLcode result = CURLE_FAILED_INIT;
   int running = 1;
   while (running) {
-    if (curl_multi_perform(impl_->Multi, &running) != CURLM_OK) break;
+    if (curl_multi_perform(multi, &running) != CURLM_OK) break;
     if (impl_->Aborted.load()) break;
-    if (running && curl_multi_poll(impl_->Multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
+    if (running && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
   }
   int left = 0;
-  while (CURLMsg* msg = curl_multi_info_read(impl_->Multi, &left))
-    if (msg->msg == CURLMSG_DONE && msg->easy_handle == impl_->Easy) result = msg->data.result;
-  curl_multi_remove_handle(impl_->Multi, impl_->Easy);
+  while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+    if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
   impl_->OnChunk = nullptr;
   return result == CURLE_OK && !impl_->Aborted.load() && !impl_->Refused;
 }
 
-void HttpSession::Close() { impl_->Release(); }
+void HttpSession::Close() {
+  impl_->Easy.reset();
+  impl_->Headers.reset();
+}
 
 void HttpSession::Abort() {
   impl_->Aborted.store(true);
-  if (impl_->Multi) curl_multi_wakeup(impl_->Multi);
+  if (impl_->Multi) curl_multi_wakeup(impl_->Multi.get());
 }
 
 // libcurl has no offline mode: nothing to switch.

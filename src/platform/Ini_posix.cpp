@@ -9,7 +9,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 namespace {
@@ -27,28 +27,19 @@ struct TSection {
   std::vector<TEntry> Entries;
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a'; }
-
-// No trail byte of code page 932 is below 0x40, so trimming bytes is safe.
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 bool SameName(std::string_view a, std::string_view b) { return CompareTextNoCase(a, b) == 0; }
 
 std::vector<TSection> Parse(std::string_view text) {
   std::vector<TSection> sections(1);
   while (!text.empty()) {
     size_t end = text.find('\n');
-    std::string_view line = Trim(text.substr(0, end));
+    std::string_view line = TrimBlanks(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (line.empty()) continue;
     if (line.front() == '[') {
       size_t close = line.rfind(']');
       if (close != std::string_view::npos) {
-        sections.push_back(TSection{std::string(Trim(line.substr(1, close - 1))), {}});
+        sections.push_back(TSection{std::string(TrimBlanks(line.substr(1, close - 1))), {}});
         continue;
       }
     }
@@ -57,8 +48,8 @@ std::vector<TSection> Parse(std::string_view text) {
     if (eq == std::string_view::npos) {
       entry.Key = line;
     } else {
-      entry.Key = Trim(line.substr(0, eq));
-      entry.Value = Trim(line.substr(eq + 1));
+      entry.Key = TrimBlanks(line.substr(0, eq));
+      entry.Value = TrimBlanks(line.substr(eq + 1));
       entry.HasValue = true;
     }
     sections.back().Entries.push_back(std::move(entry));
@@ -114,8 +105,8 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
     return defaultValue;
   }
   std::vector<TSection> sections = Parse(text);
-  TSection* found = FindSection(sections, Trim(section));
-  TEntry* entry = found ? FindEntry(*found, Trim(key)) : nullptr;
+  TSection* found = FindSection(sections, TrimBlanks(section));
+  TEntry* entry = found ? FindEntry(*found, TrimBlanks(key)) : nullptr;
   if (!entry || !entry->HasValue) return defaultValue;
   return CutToMaxLength(Unquote(entry->Value));
 }
@@ -131,9 +122,9 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
   } catch (const FileError&) {
     return false;
   }
-  std::string_view sectionName = Trim(section);
-  std::string_view keyName = Trim(key);
-  std::string_view newValue = Trim(value);  // Windows stores the value without surrounding blanks
+  std::string_view sectionName = TrimBlanks(section);
+  std::string_view keyName = TrimBlanks(key);
+  std::string_view newValue = TrimBlanks(value);  // Windows stores the value without surrounding blanks
   TSection* target = FindSection(sections, sectionName);
   if (!target) {
     sections.push_back(TSection{std::string(sectionName), {}});

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/Console.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform::posix {
 

@@ -1,5 +1,5 @@
 // The lead-byte rule of code page 932, for the few places in this layer that
-// must not mistake a trail byte for ASCII.
+// must not mistake a trail byte for ASCII, and the blanks that may be trimmed.
 #pragma once
 #include <string>
 #include <string_view>
@@ -7,6 +7,19 @@
 namespace vek::platform {
 
 constexpr bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Space, TAB, the line-end bytes, VT, FF and the old end-of-file mark ^Z.
+constexpr bool IsBlankByte(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+// The text without blank bytes at either end. No trail byte of code page 932
+// is below 0x40, so trimming bytes never splits a character.
+inline std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlankByte(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlankByte(s.back())) s.remove_suffix(1);
+  return s;
+}
 
 // True when name ends in suffix, ASCII letters compared without regard to
 // case, and the suffix starts on a character of name rather than on the

@@ -1,7 +1,7 @@
 // Text and path conversion, error reporting and time records for Win32.
 #include "platform/Win32System.h"
 
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform::win32 {
 
@@ -50,29 +50,29 @@ void ThrowLastError(const std::string& operation, const std::string& corePath, D
   throw FileError(operation, corePath, Narrow(text));
 }
 
+// Calls link(ours, theirs) for each of the eight fields the two time
+// structures share, so both directions name them once.
+template <typename Ours, typename Theirs, typename Link>
+void LinkTimeFields(Ours& s, Theirs& t, Link link) {
+  link(s.Year, t.wYear);
+  link(s.Month, t.wMonth);
+  link(s.DayOfWeek, t.wDayOfWeek);
+  link(s.Day, t.wDay);
+  link(s.Hour, t.wHour);
+  link(s.Minute, t.wMinute);
+  link(s.Second, t.wSecond);
+  link(s.Milliseconds, t.wMilliseconds);
+}
+
 SystemTime FromSystemTime(const SYSTEMTIME& t) {
   SystemTime s;
-  s.Year = t.wYear;
-  s.Month = t.wMonth;
-  s.DayOfWeek = t.wDayOfWeek;
-  s.Day = t.wDay;
-  s.Hour = t.wHour;
-  s.Minute = t.wMinute;
-  s.Second = t.wSecond;
-  s.Milliseconds = t.wMilliseconds;
+  LinkTimeFields(s, t, [](auto& ours, const auto& theirs) { ours = theirs; });
   return s;
 }
 
 SYSTEMTIME ToSystemTime(const SystemTime& s) {
   SYSTEMTIME t{};
-  t.wYear = s.Year;
-  t.wMonth = s.Month;
-  t.wDayOfWeek = s.DayOfWeek;
-  t.wDay = s.Day;
-  t.wHour = s.Hour;
-  t.wMinute = s.Minute;
-  t.wSecond = s.Second;
-  t.wMilliseconds = s.Milliseconds;
+  LinkTimeFields(s, t, [](const auto& ours, auto& theirs) { theirs = ours; });
   return t;
 }
 

@@ -5,7 +5,6 @@
 #include "platform/Files.h"
 #include "reports/HostLog.h"
 #include "reports/ReportBoards.h"
-#include "shell/VekMainForm.h"
 
 namespace vek {
 
@@ -35,16 +34,16 @@ std::string DeadReportBody(const std::string& logPath, const TStringList& deadLi
   return line;
 }
 
-void WriteDeadReport(TVekMainForm& form, const TStringList& deadList) {
+void WriteDeadReport(const TRunContext& run, const TStringList& deadList) {
   if (deadList.Count() == 0) return;
-  const std::string logPath = form.LogPath();
-  platform::CreateDirectories(logPath + "localhost\\vek");
-  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
+  const std::string logPath = run.Settings.LogPath();
+  platform::CreateDirectories(logPath + ReportDirectory);
+  const std::string timeStamp = TimeStamp(run.Env.LocalNow());
   std::string dat = DeadReportFirstLine(timeStamp);
   dat += "\r\n";
   dat += DeadReportBody(logPath, deadList, timeStamp);
-  platform::ReplaceFileAtomically(form.DeadReportDatName(), dat);
-  WriteReportIndex(form.DeadReportIdxName(), DeadReportIndexFields(timeStamp));
+  platform::ReplaceFileAtomically(run.Settings.DeadReportDatName(), dat);
+  WriteReportIndex(run.Settings.DeadReportIdxName(), DeadReportIndexFields(timeStamp));
 }
 
 }  // namespace vek

@@ -3,15 +3,13 @@
 #pragma once
 #include <string>
 
-#include "platform/Clock.h"
+#include "reports/RunContext.h"
 #include "support/StringList.h"
 
 namespace vek {
 
-class TVekMainForm;
-
 // Replaces both report files when deadList is not empty; does nothing otherwise.
-void WriteDeadReport(TVekMainForm& form, const TStringList& deadList);
+void WriteDeadReport(const TRunContext& run, const TStringList& deadList);
 
 // The report's second line (no line end) for the given thread paths, titles
 // read from their index files under logPath.

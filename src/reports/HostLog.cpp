@@ -2,12 +2,10 @@
 // thread log texts, thread URLs and snapshot files.
 #include "reports/HostLog.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cstdio>
 
 #include "platform/Files.h"
-#include "reports/TextLines.h"
+#include "support/TextLines.h"
 #include "support/SjisText.h"
 
 namespace vek {
@@ -17,98 +15,7 @@ namespace {
 constexpr std::string_view CrLf = "\r\n";
 constexpr std::string_view EscapedComma = "＠｀";
 
-// Index just past the component separator search: the last "\" or "/" at a
-// character boundary, npos when there is none.
-size_t LastSeparator(std::string_view path) {
-  size_t backslash = SjisFindLast(path, '\\');
-  size_t slash = path.rfind('/');
-  if (backslash == std::string_view::npos) return slash;
-  if (slash == std::string_view::npos) return backslash;
-  return std::max(backslash, slash);
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  size_t pos = text.find(from);
-  if (pos == std::string::npos) return;
-  std::string result;
-  result.reserve(text.size());
-  size_t start = 0;
-  for (; pos != std::string::npos; pos = text.find(from, start)) {
-    result.append(text, start, pos - start);
-    result += to;
-    start = pos + from.size();
-  }
-  result.append(text, start, std::string::npos);
-  text = std::move(result);
-}
-
-// The first line of a text (without its end) and where the next one starts.
-std::string_view FirstLine(std::string_view text, size_t& next) {
-  size_t end = FirstLineEnd(text);
-  if (end == std::string_view::npos) {
-    next = text.size();
-    return text;
-  }
-  next = end + 1;
-  if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
-  return text.substr(0, end);
-}
-
 }  // namespace
-
-// --- paths -------------------------------------------------------------------
-
-bool IsSafeRelativePath(std::string_view path) {
-  if (path.empty()) return false;
-  for (unsigned char c : path)
-    if (c < 0x20 || c == ':') return false;
-  size_t start = 0;
-  for (;;) {
-    size_t backslash = SjisFind(path, '\\', start);
-    size_t slash = path.find('/', start);
-    size_t end = std::min(backslash, slash);
-    std::string_view part = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (part.empty() || part == "." || part == "..") return false;
-    if (end == std::string_view::npos) return true;
-    start = end + 1;
-  }
-}
-
-std::string ExtractFileName(std::string_view path) {
-  size_t sep = LastSeparator(path);
-  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
-}
-
-std::string ChangeFileExt(std::string_view path, std::string_view ext) {
-  size_t sep = LastSeparator(path);
-  size_t nameStart = sep == std::string_view::npos ? 0 : sep + 1;
-  size_t dot = path.rfind('.');
-  size_t stem = (dot == std::string_view::npos || dot < nameStart) ? path.size() : dot;
-  std::string result(path.substr(0, stem));
-  result += ext;
-  return result;
-}
-
-std::string DecodeCacheName(std::string_view text) {
-  std::string result(text);
-  ReplaceAll(result, "%2F", "/");
-  ReplaceAll(result, "%3A", ":");
-  return result;
-}
-
-std::string EncodeCacheName(std::string_view text) {
-  std::string result;
-  result.reserve(text.size() + 8);
-  for (char c : text) {
-    if (c == '/')
-      result += "%2F";
-    else if (c == ':')
-      result += "%3A";
-    else
-      result += c;
-  }
-  return result;
-}
 
 // --- thread list files ---------------------------------------------------------
 
@@ -119,22 +26,6 @@ std::vector<std::string> ReadThreadListFile(const std::string& fileName) {
 }
 
 // --- thread index files --------------------------------------------------------
-
-bool TryStrToInt(std::string_view text, int& value) {
-  if (text.empty()) return false;
-  size_t start = (text[0] == '+') ? 1 : 0;  // from_chars takes "-" but not "+"
-  if (start == 1 && (text.size() == 1 || text[1] == '-')) return false;
-  int parsed = 0;
-  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), parsed);
-  if (error != std::errc() || end != text.data() + text.size()) return false;
-  value = parsed;
-  return true;
-}
-
-int StrToIntDef(std::string_view text, int fallback) {
-  int value = fallback;
-  return TryStrToInt(text, value) ? value : fallback;
-}
 
 TIndexRecord ParseIndexRecord(std::string_view fileText) {
   TIndexRecord record;
@@ -227,7 +118,7 @@ std::string FallenMarkedText(std::string_view fileText) {
     field1 = tail.substr(0, tab1);
     if (tab1 != std::string_view::npos) rest = tail.substr(tab1 + 1);
   }
-  int flags = StrToIntDef(field1, 32) | FallenFlag;
+  int flags = StrToIntDef(field1, UnreadableFlags) | FallenFlag;
   std::string text(field0);
   text += '\t';
   text += std::to_string(flags);
@@ -286,14 +177,8 @@ std::string TimeStamp(const platform::SystemTime& local) {
 }
 
 std::string EscapeCommas(std::string_view text) {
-  std::string result;
-  result.reserve(text.size() + 16);
-  for (char c : text) {
-    if (c == ',')
-      result += EscapedComma;
-    else
-      result += c;
-  }
+  std::string result(text);
+  ReplaceAll(result, ",", EscapedComma);
   return result;
 }
 
@@ -307,17 +192,7 @@ std::string MakeLink(std::string_view url) {
 }
 
 std::string ThreadUrlOfPath(std::string_view threadPath) {
-  std::string path = DecodeCacheName(ChangeFileExt(threadPath, ""));
-  std::string slashed;
-  slashed.reserve(path.size());
-  size_t from = 0;
-  for (;;) {
-    size_t backslash = SjisFind(path, '\\', from);
-    slashed.append(path, from, backslash == std::string::npos ? std::string::npos : backslash - from);
-    if (backslash == std::string::npos) break;
-    slashed += '/';
-    from = backslash + 1;
-  }
+  std::string slashed = SjisReplaceAll(DecodeCacheName(ChangeFileExt(threadPath, "")), "\\", "/");
   size_t last = slashed.rfind('/');
   size_t secondLast = (last == std::string::npos || last == 0) ? std::string::npos : slashed.rfind('/', last - 1);
   size_t split = secondLast == std::string::npos ? 0 : secondLast + 1;
@@ -387,7 +262,7 @@ void WriteSnapshotFile(const std::string& cacheFileName) {
 
 bool WriteSnapshotText(const std::string& snapshotFileName, std::string_view text) {
   if (platform::FileExists(snapshotFileName) && platform::ReadWholeFile(snapshotFileName) == text) return false;
-  platform::ReplaceFileAtomically(snapshotFileName, text);
+  platform::ReplaceFileAtomically(snapshotFileName, text, platform::TDurability::Renamed);
   return true;
 }
 

@@ -10,27 +10,10 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "support/Paths.h"
+#include "support/funcs.h"
 
 namespace vek {
-
-// --- paths -------------------------------------------------------------------
-
-// False for a thread path or path fragment that could lead outside the
-// directory it is joined to: empty, absolute ("\x", "/x"), with a drive letter
-// or any ":", a NUL or other control byte, or an empty, "." or ".." component
-// ("\" and "/" both separate components; "\" only at character boundaries).
-bool IsSafeRelativePath(std::string_view path);
-
-// The last component of a path ("\" at character boundaries, or "/").
-std::string ExtractFileName(std::string_view path);
-// The path with the extension of its last component replaced (ext includes
-// the dot; an empty ext removes the extension).
-std::string ChangeFileExt(std::string_view path, std::string_view ext);
-
-// "%2F" back to "/" and "%3A" back to ":" (the cache names' encoding).
-std::string DecodeCacheName(std::string_view text);
-// "/" to "%2F" and ":" to "%3A".
-std::string EncodeCacheName(std::string_view text);
 
 // --- thread list files ---------------------------------------------------------
 
@@ -57,18 +40,18 @@ enum TIndexField : int {
 
 // The "fallen from its board" bit of field 1.
 constexpr int FallenFlag = 0x10;
+// Field 1 that is not a number counts as 32 (the flags of an ordinary open
+// thread) when the fallen mark is set, so it becomes "48", not "16".
+constexpr int UnreadableFlags = 32;
+// Field 8 (the local count) that is not a number counts as 1002, past the
+// 1001 responses of a full thread: only a larger server count is news.
+constexpr int UnreadableLocalCount = 1002;
 
 // An index file: the record of its first line and the lines after it.
 struct TIndexRecord {
   TIndexFields Fields;
   std::vector<std::string> FurtherLines;
 };
-
-// Decimal integer with an optional sign, or fallback for anything else
-// (empty, blanks, other characters, out of 32-bit range).
-int StrToIntDef(std::string_view text, int fallback);
-// The same rule; false (value untouched) for anything that is not a number.
-bool TryStrToInt(std::string_view text, int& value);
 
 // Fields 0 to 20 of the first line (missing ones empty, anything after field
 // 20 dropped) and the further lines; both serialisations read alike.

@@ -7,17 +7,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "fetch/SubjectFetch.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
 #include "platform/UserPaths.h"
 #include "reports/HostLog.h"
 #include "reports/KeyTable.h"
 #include "reports/ReportBoards.h"
-#include "reports/TextLines.h"
-#include "shell/VekMainForm.h"
 #include "support/BuffStr.h"
 #include "support/StringList.h"
+#include "support/TextLines.h"
 
 namespace vek {
 
@@ -28,12 +26,12 @@ constexpr std::string_view DefaultThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp;
 
 // The user's template when it can be formatted with its arguments, else the
 // default, said once in the log.
-std::string UsableTemplate(TVekMainForm& form, const std::string& pattern, std::string_view fallback,
+std::string UsableTemplate(IRunLog& log, const std::string& pattern, std::string_view fallback,
                            const char* settingName, int argumentCount) {
   std::string probe;
   bool usable = argumentCount == 1 ? FormatTemplate(pattern, {""}, probe) : FormatTemplate(pattern, {"", ""}, probe);
   if (usable) return pattern;
-  form.AddLogLine(std::string("  ") + settingName + " cannot be used (only %s, at most " +
+  log.AddLogLine(std::string("  ") + settingName + " cannot be used (only %s, at most " +
                   std::to_string(argumentCount) + ", and %% are allowed); the default is used: " + pattern);
   return std::string(fallback);
 }
@@ -109,13 +107,13 @@ struct TTemplates {
 
 // Appends the heading and entries of one board's new threads to the response
 // (nothing when it has none).
-void ReportBoard(TVekMainForm& form, const std::string& cacheFileName, const std::string& cacheText,
+void ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::string& cacheText,
                  const TKnownKeys& known, const TTemplates& templates, TStringWriter& response) {
   const std::string prefix = ThreadUrlPrefixOfCacheName(cacheFileName);
   TStringWriter board(static_cast<int32_t>(cacheText.size() / 16) + 256);
   std::string entry;
   ForEachLine(cacheText, [&](std::string_view line) {
-    form.View.ProcessMessages();
+    log.ProcessMessages();
     size_t mark = line.find("<>");
     // A line without "<>" names no thread; it is never reported.
     if (mark == std::string_view::npos) return;
@@ -169,20 +167,20 @@ bool FormatTemplate(std::string_view pattern, std::initializer_list<std::string_
   return true;
 }
 
-void WriteNewReport(TVekMainForm& form) {
-  const std::string sbjPath = form.SbjPath();
-  const std::vector<std::string> cacheFiles = platform::ListFilesBySuffix(sbjPath, ".txt");
-  if (cacheFiles.empty()) return;
+namespace {
 
+using TSnapshots = std::unordered_map<std::string, TSnapshotState>;
+
+// Compares every cached board that has a snapshot (and is not excluded)
+// with it and writes the new threads into the response.
+void CompareBoards(const TRunContext& run, const std::vector<std::string>& cacheFiles, TStringWriter& response,
+                   TSnapshots& snapshots) {
+  const TRunSettings& settings = run.Settings;
+  const std::string sbjPath = settings.SbjPath();
   TStringList exclusions;
-  if (platform::FileExists(form.NonReportListName())) exclusions.LoadFromFile(form.NonReportListName());
-  const TTemplates templates{UsableTemplate(form, form.BoardExp, DefaultBoardExp, "BoardExp", 1),
-                             UsableTemplate(form, form.ThreadExp, DefaultThreadExp, "ThreadExp", 2)};
-  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
-  TStringWriter response;
-  response.Write("<b>VEK</b>,," + timeStamp + ",");
-
-  std::unordered_map<std::string, TSnapshotState> snapshots;
+  if (platform::FileExists(settings.NonReportListName())) exclusions.LoadFromFile(settings.NonReportListName());
+  const TTemplates templates{UsableTemplate(run.Log, settings.BoardExp, DefaultBoardExp, "BoardExp", 1),
+                             UsableTemplate(run.Log, settings.ThreadExp, DefaultThreadExp, "ThreadExp", 2)};
   for (const std::string& name : cacheFiles) {
     const std::string cacheFileName = sbjPath + name;
     const std::string snapshotName = SnapshotFileName(cacheFileName);
@@ -194,34 +192,40 @@ void WriteNewReport(TVekMainForm& form) {
     // A board whose keys are line for line those of its snapshot has no new
     // thread, and its snapshot stays: the usual case for a quiet board.
     if (IsSnapshotOf(oldText, cacheText)) {
-      form.View.ProcessMessages();
+      run.Log.ProcessMessages();
       continue;
     }
     state.NewText = SnapshotText(cacheText);
     state.Changed = state.NewText != oldText;
-    ReportBoard(form, name, cacheText, TKnownKeys(oldText), templates, response);
+    ReportBoard(run.Log, name, cacheText, TKnownKeys(oldText), templates, response);
     if (!state.Changed) state.NewText = std::string();
   }
-  response.Write(",");
+}
 
+// Appends the response to the report board; false when there is no log
+// directory to publish it in.
+bool PublishResponse(const TRunContext& run, const std::string& response) {
+  const TRunSettings& settings = run.Settings;
   // The reset starts the report anew when its index is gone, and also when its
   // log is gone, so that index and log agree on the number of responses.
-  if (!platform::FileExists(form.NewReportIdxName()) || !platform::FileExists(form.NewReportDatName())) {
-    InitNewReport(form);
-    if (!platform::FileExists(form.NewReportIdxName())) {
-      // No log directory: nothing can be published, and the snapshot stays as
-      // it is so that these threads are reported once it can be.
-      form.AddLogLine("  New thread report skipped: no log directory " + platform::DisplayPath(form.LogPath()));
-      return;
+  if (!platform::FileExists(settings.NewReportIdxName()) || !platform::FileExists(settings.NewReportDatName())) {
+    InitNewReport(run);
+    if (!platform::FileExists(settings.NewReportIdxName())) {
+      run.Log.AddLogLine("  New thread report skipped: no log directory " + platform::DisplayPath(settings.LogPath()));
+      return false;
     }
   }
-
   TStringList dat;
-  dat.LoadFromFile(form.NewReportDatName());
-  dat.Add(response.GetText());
-  UpdateReportIndex(form.NewReportIdxName(), dat.Count());
-  dat.SaveToFile(form.NewReportDatName());
+  dat.LoadFromFile(settings.NewReportDatName());
+  dat.Add(response);
+  UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
+  dat.SaveToFile(settings.NewReportDatName());
+  return true;
+}
 
+// A fresh snapshot of every cached board; those compared above are written
+// only when they change.
+void TakeSnapshots(const std::string& sbjPath, const TSnapshots& snapshots) {
   for (const std::string& name : platform::ListFilesBySuffix(sbjPath, ".txt")) {
     auto known = snapshots.find(name);
     if (known == snapshots.end())
@@ -229,6 +233,24 @@ void WriteNewReport(TVekMainForm& form) {
     else if (known->second.Changed)
       WriteSnapshotText(SnapshotFileName(sbjPath + name), known->second.NewText);
   }
+}
+
+}  // namespace
+
+void WriteNewReport(const TRunContext& run) {
+  const std::string sbjPath = run.Settings.SbjPath();
+  const std::vector<std::string> cacheFiles = platform::ListFilesBySuffix(sbjPath, ".txt");
+  if (cacheFiles.empty()) return;
+
+  TStringWriter response;
+  response.Write("<b>VEK</b>,," + TimeStamp(run.Env.LocalNow()) + ",");
+  TSnapshots snapshots;
+  CompareBoards(run, cacheFiles, response, snapshots);
+  response.Write(",");
+  // Without a log directory nothing can be published, and the snapshots stay
+  // as they are so that these threads are reported once it can be.
+  if (!PublishResponse(run, response.GetText())) return;
+  TakeSnapshots(sbjPath, snapshots);
 }
 
 }  // namespace vek

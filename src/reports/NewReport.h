@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "reports/RunContext.h"
+
 namespace vek {
 
-class TVekMainForm;
-
-void WriteNewReport(TVekMainForm& form);
+void WriteNewReport(const TRunContext& run);
 
 // A user template with "%s" conversions filled in order ("%%" gives "%").
 // False, with result untouched, when the template asks for more arguments than

@@ -3,7 +3,6 @@
 #include "reports/ReportBoards.h"
 
 #include "platform/Files.h"
-#include "shell/VekMainForm.h"
 
 namespace vek {
 
@@ -46,14 +45,14 @@ void RebuildSnapshots(const std::string& sbjPath) {
   for (const std::string& name : platform::ListFilesBySuffix(sbjPath, ".txt")) WriteSnapshotFile(sbjPath + name);
 }
 
-void InitNewReport(TVekMainForm& form) {
-  const std::string logPath = form.LogPath();
-  if (!platform::DirectoryExists(logPath)) return;
-  platform::CreateDirectories(logPath + "localhost\\vek");
-  const std::string timeStamp = TimeStamp(form.Env.LocalNow());
-  platform::ReplaceFileAtomically(form.NewReportDatName(), NewReportFirstLine(timeStamp));
-  WriteReportIndex(form.NewReportIdxName(), NewReportIndexFields(timeStamp));
-  RebuildSnapshots(form.SbjPath());
+void InitNewReport(const TRunContext& run) {
+  const TRunSettings& settings = run.Settings;
+  if (!platform::DirectoryExists(settings.LogPath())) return;
+  platform::CreateDirectories(settings.LogPath() + ReportDirectory);
+  const std::string timeStamp = TimeStamp(run.Env.LocalNow());
+  platform::ReplaceFileAtomically(settings.NewReportDatName(), NewReportFirstLine(timeStamp));
+  WriteReportIndex(settings.NewReportIdxName(), NewReportIndexFields(timeStamp));
+  RebuildSnapshots(settings.SbjPath());
 }
 
 }  // namespace vek

@@ -4,20 +4,21 @@
 #include <string>
 
 #include "reports/HostLog.h"
+#include "reports/RunContext.h"
 
 namespace vek {
-
-class TVekMainForm;
 
 // Recreates the new-thread report as a thread of one response and takes a
 // fresh snapshot of every cached board. Does nothing when the log directory
 // is missing.
-void InitNewReport(TVekMainForm& form);
+void InitNewReport(const TRunContext& run);
 
 // Rewrites the snapshot file of every subject cache file in sbjPath.
 void RebuildSnapshots(const std::string& sbjPath);
 
-// Paths relative to the log directory, as the new-arrival list names them.
+// The report boards' directory and their index files relative to the log
+// directory, as the new-arrival list names them.
+inline constexpr const char* ReportDirectory = "localhost\\vek";
 inline constexpr const char* NewReportRelativeIdx = "localhost\\vek\\1000000000.idx";
 inline constexpr const char* DeadReportRelativeIdx = "localhost\\vek\\1030000000.idx";
 

@@ -11,9 +11,8 @@
 #include "platform/Files.h"
 #include "reports/HostLog.h"
 #include "reports/KeyTable.h"
-#include "reports/TextLines.h"
-#include "shell/VekMainForm.h"
 #include "support/SjisText.h"
+#include "support/TextLines.h"
 
 namespace vek {
 
@@ -31,20 +30,11 @@ bool IsSafeCacheFileName(std::string_view name) {
          name.find('/') == std::string_view::npos;
 }
 
+// host\board\key.idx names its board directly: host%2Fboard.txt.
 std::string PrimaryCacheFileName(std::string_view threadPath) {
   size_t last = SjisFindLast(threadPath, '\\');
   if (last == std::string_view::npos) return {};
-  std::string name;
-  std::string_view board = threadPath.substr(0, last);
-  size_t from = 0;
-  for (;;) {
-    size_t backslash = SjisFind(board, '\\', from);
-    name += board.substr(from, backslash == std::string_view::npos ? std::string_view::npos : backslash - from);
-    if (backslash == std::string_view::npos) break;
-    name += "%2F";
-    from = backslash + 1;
-  }
-  return name + ".txt";
+  return SjisReplaceAll(threadPath.substr(0, last), "\\", "%2F") + ".txt";
 }
 
 // Host and board are items 4 and 5 of the index file; an index without them
@@ -54,6 +44,51 @@ std::string ExternalCacheFileName(std::string_view indexText) {
   if (!IndexItemOf(indexText, HostField, host) || !IndexItemOf(indexText, BoardField, board)) return {};
   if (host.empty() || board.empty()) return {};
   return EncodeCacheName(host + "/" + board) + ".txt";
+}
+
+// A thread's board as its cache file name (not yet checked for safety) and,
+// for an external board, the index file read to find it.
+struct TThreadBoard {
+  std::string CacheFileName;
+  std::string IndexName;  // empty when no index file was read
+  std::string IndexText;
+};
+
+// Names the boards of threads. Threads of one board follow each other in a
+// run, so the name of the last primary board directory is kept.
+class TBoardNamer {
+ public:
+  TBoardNamer(const std::string& logPath, const std::vector<std::string>& primarySuffixes)
+      : LogPath(logPath), PrimarySuffixes(primarySuffixes) {}
+  const TThreadBoard& Of(std::string_view threadPath);
+
+ private:
+  const std::string& LogPath;
+  const std::vector<std::string>& PrimarySuffixes;
+  TThreadBoard Board;
+  std::string PrimaryDir;  // the directory Board.CacheFileName was made from; empty: none
+};
+
+const TThreadBoard& TBoardNamer::Of(std::string_view threadPath) {
+  Board.IndexName.clear();
+  Board.IndexText.clear();
+  if (ContainsAnySuffix(threadPath, PrimarySuffixes)) {
+    const size_t last = SjisFindLast(threadPath, '\\');
+    const std::string_view dir = threadPath.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    if (dir.empty() || dir != PrimaryDir) {
+      Board.CacheFileName = PrimaryCacheFileName(threadPath);
+      PrimaryDir.assign(dir);
+    }
+    return Board;
+  }
+  PrimaryDir.clear();
+  Board.CacheFileName.clear();
+  std::string indexName = LogPath + ChangeFileExt(threadPath, ".idx");
+  if (!platform::FileExists(indexName)) return Board;
+  Board.IndexText = platform::ReadWholeFile(indexName);
+  Board.IndexName = std::move(indexName);
+  Board.CacheFileName = ExternalCacheFileName(Board.IndexText);
+  return Board;
 }
 
 // The subject lines of one board by key: the first line of each key wins.
@@ -79,19 +114,44 @@ class TSubjectCache {
   TKeyTable Lines;
 };
 
+using TFieldViews = std::array<std::string_view, IndexFieldCount>;
+
+// Fields 0 to 20 of a record line; missing ones empty, extra ones dropped.
+TFieldViews SplitRecordLine(std::string_view line) {
+  TFieldViews fields{};
+  size_t start = 0;
+  for (size_t i = 0; i < fields.size() && start <= line.size(); ++i) {
+    size_t tab = line.find('\t', start);
+    size_t end = tab == std::string_view::npos ? line.size() : tab;
+    fields[i] = line.substr(start, end - start);
+    start = end + 1;
+  }
+  return fields;
+}
+
+// The news rules on fields 7 to 9 (digits holds the new count's text); true
+// when the thread then has news.
+bool ApplyNewsRules(TFieldViews& fields, int count, std::array<char, 16>& digits) {
+  std::string_view& serverCount = fields[ServerCountField];
+  const std::string_view localCount = fields[LocalCountField];
+  std::string_view& newMark = fields[NewMarkField];
+  if (count == 0) {
+    serverCount = localCount;
+  } else {
+    auto converted = std::to_chars(digits.data(), digits.data() + digits.size(), count);
+    serverCount = std::string_view(digits.data(), static_cast<size_t>(converted.ptr - digits.data()));
+  }
+  if (count > StrToIntDef(localCount, UnreadableLocalCount) && newMark == "-1") newMark = {};
+  if (count == 0) newMark = "-1";
+  return newMark != "-1";
+}
+
 }  // namespace
 
 std::string CacheFileNameOfThread(std::string_view threadPath, const std::string& logPath,
                                   const std::vector<std::string>& primarySuffixes) {
   if (!IsSafeRelativePath(threadPath)) return {};
-  std::string name;
-  if (ContainsAnySuffix(threadPath, primarySuffixes)) {
-    name = PrimaryCacheFileName(threadPath);
-  } else {
-    std::string indexName = logPath + ChangeFileExt(threadPath, ".idx");
-    if (!platform::FileExists(indexName)) return {};
-    name = ExternalCacheFileName(platform::ReadWholeFile(indexName));
-  }
+  std::string name = TBoardNamer(logPath, primarySuffixes).Of(threadPath).CacheFileName;
   return IsSafeCacheFileName(name) ? name : std::string();
 }
 
@@ -105,146 +165,117 @@ int CountOfSubjectLine(std::string_view line) {
   return count < 0 ? -1 : count;
 }
 
-bool ApplyServerCount(TIndexFields& fields, int count) {
-  std::string& serverCount = fields[ServerCountField];
-  const std::string& localCount = fields[LocalCountField];
-  std::string& newMark = fields[NewMarkField];
-  int local = StrToIntDef(localCount, 1002);
-  serverCount = count == 0 ? localCount : std::to_string(count);
-  if (count > local && newMark == "-1") newMark.clear();
-  if (count == 0) newMark = "-1";
-  return newMark != "-1";
-}
-
 bool RewriteServerCount(std::string_view indexText, int count, std::string& newText) {
-  size_t lineEnd = FirstLineEnd(indexText);
-  std::string_view line = indexText.substr(0, lineEnd);
-  std::array<std::string_view, IndexFieldCount> fields{};
-  size_t start = 0;
-  for (size_t i = 0; i < fields.size() && start <= line.size(); ++i) {
-    size_t tab = line.find('\t', start);
-    size_t end = tab == std::string_view::npos ? line.size() : tab;
-    fields[i] = line.substr(start, end - start);
-    start = end + 1;
-  }
-
-  // The same rules as ApplyServerCount, over views.
-  char digits[16];
-  std::string_view& serverCount = fields[ServerCountField];
-  const std::string_view localCount = fields[LocalCountField];
-  std::string_view& newMark = fields[NewMarkField];
-  int local = StrToIntDef(localCount, 1002);
-  if (count == 0) {
-    serverCount = localCount;
-  } else {
-    auto converted = std::to_chars(digits, digits + sizeof digits, count);
-    serverCount = std::string_view(digits, static_cast<size_t>(converted.ptr - digits));
-  }
-  if (count > local && newMark == "-1") newMark = {};
-  if (count == 0) newMark = "-1";
-
+  size_t next = 0;
+  TFieldViews fields = SplitRecordLine(FirstLine(indexText, next));
+  std::array<char, 16> digits;
+  const bool news = ApplyNewsRules(fields, count, digits);
   newText.clear();
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) newText += '\t';
     newText += fields[i];
   }
   newText += "\r\n";
-  if (lineEnd != std::string_view::npos) {
-    size_t next = lineEnd + 1;
-    if (indexText[lineEnd] == '\r' && next < indexText.size() && indexText[next] == '\n') ++next;
-    ForEachLine(indexText.substr(next), [&](std::string_view further) {
-      newText += further;
-      newText += "\r\n";
-    });
-  }
-  return newMark != "-1";
+  ForEachLine(indexText.substr(next), [&](std::string_view further) {
+    newText += further;
+    newText += "\r\n";
+  });
+  return news;
 }
 
-void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList& updateList, TStringList& deadList) {
-  const std::string logPath = form.LogPath();
-  const std::string sbjPath = form.SbjPath();
-  const std::vector<std::string> suffixes = form.PrimarySuffixList();
-  const bool markFallen = form.DatDownMenu.Checked;
+namespace {
 
-  std::string currentName;
-  TSubjectCache cache;
-  std::unordered_set<std::string> missingCaches;  // tested once per run, not once per thread
-  // Threads of one board follow each other in the list: the cache name of
-  // the last primary board directory is kept with the test of its safety.
-  std::string primaryDir, primaryName;
-  bool primaryKnown = false, primarySafe = false;
-  std::string indexName, externalName, newText;
+// One pass of the count update; the current board's cache stays loaded while
+// its threads follow each other in the list.
+class TResCountPass {
+ public:
+  TResCountPass(const TRunContext& run, TStringList& updateList, TStringList& deadList)
+      : Run(run), LogPath(run.Settings.LogPath()), SbjPath(run.Settings.SbjPath()),
+        Boards(LogPath, run.Settings.PrimarySuffixes), UpdateList(updateList), DeadList(deadList) {}
+  void Visit(const std::string& path);
 
-  for (const std::string& path : datList.Items) {
-    if (!IsSafeRelativePath(path)) {
-      form.AddLogLine("  Refused unsafe thread path: " + path);
-      form.View.ProcessMessages();
-      continue;
-    }
-    indexName.assign(logPath).append(path);
-    // External boards need their index file for the cache name; it is read
-    // once and reused for the count rewrite.
-    std::string indexText;
-    bool haveIndexText = false;
-    std::string_view name;
-    bool safeName = true;
-    if (ContainsAnySuffix(path, suffixes)) {
-      size_t last = SjisFindLast(path, '\\');
-      std::string_view dir = last == std::string::npos ? std::string_view() : std::string_view(path).substr(0, last + 1);
-      if (!primaryKnown || dir != primaryDir) {
-        primaryDir.assign(dir);
-        primaryName = PrimaryCacheFileName(path);
-        primarySafe = primaryName.empty() || IsSafeCacheFileName(primaryName);
-        primaryKnown = true;
-      }
-      name = primaryName;
-      safeName = primarySafe;
-    } else {
-      externalName.clear();
-      std::string itemsName = logPath + ChangeFileExt(path, ".idx");
-      if (platform::FileExists(itemsName)) {
-        indexText = platform::ReadWholeFile(itemsName);
-        haveIndexText = itemsName == indexName;
-        externalName = ExternalCacheFileName(indexText);
-      }
-      name = externalName;
-      safeName = name.empty() || IsSafeCacheFileName(name);
-    }
-    if (!safeName) {
-      form.AddLogLine("  Refused unsafe board name: " + std::string(name) + " (" + path + ")");
-      name = {};
-    }
+ private:
+  std::string_view SafeCacheName(const TThreadBoard& board, const std::string& path);
+  bool SelectCache(std::string_view name);
+  void WriteCount(const std::string& path, const std::string& indexName, std::string_view knownText);
 
-    if (name != currentName) {
-      currentName = name;
-      if (name.empty() || missingCaches.count(currentName) != 0) {
-        currentName.clear();
-      } else if (platform::FileExists(sbjPath + currentName)) {
-        cache.Load(sbjPath + currentName);
-      } else {
-        missingCaches.insert(currentName);
-        currentName.clear();
-      }
-    }
+  const TRunContext& Run;
+  const std::string LogPath;
+  const std::string SbjPath;
+  TBoardNamer Boards;
+  TStringList& UpdateList;
+  TStringList& DeadList;
+  std::string CurrentName;  // the loaded cache's name; empty when none is loaded
+  TSubjectCache Cache;
+  std::unordered_set<std::string> MissingCaches;  // tested once per run, not once per thread
+  std::string NewText;
+  std::string IndexName;
+};
 
-    if (!currentName.empty()) {
-      int count = cache.CountOf(ChangeFileExt(ExtractFileName(path), ".dat"));
-      if (count == -1) {
-        deadList.Add(path);
-        if (markFallen) {
-          if (!haveIndexText) indexText = platform::ReadWholeFile(indexName);
-          std::string marked = FallenMarkedText(indexText);
-          if (marked != indexText) platform::ReplaceFileAtomically(indexName, marked);
-        }
-      } else {
-        if (!haveIndexText) indexText = platform::ReadWholeFile(indexName);
-        bool news = RewriteServerCount(indexText, count, newText);
-        if (newText != indexText) platform::ReplaceFileAtomically(indexName, newText);
-        if (news) updateList.Add(path);
-      }
-    }
-    form.View.ProcessMessages();
+std::string_view TResCountPass::SafeCacheName(const TThreadBoard& board, const std::string& path) {
+  if (board.CacheFileName.empty() || IsSafeCacheFileName(board.CacheFileName)) return board.CacheFileName;
+  Run.Log.AddLogLine("  Refused unsafe board name: " + board.CacheFileName + " (" + path + ")");
+  return {};
+}
+
+bool TResCountPass::SelectCache(std::string_view name) {
+  if (name == CurrentName) return !CurrentName.empty();
+  CurrentName.clear();
+  std::string fileName(name);
+  if (name.empty() || MissingCaches.count(fileName) != 0) return false;
+  if (!platform::FileExists(SbjPath + fileName)) {
+    MissingCaches.insert(std::move(fileName));
+    return false;
   }
+  Cache.Load(SbjPath + fileName);
+  CurrentName = std::move(fileName);
+  return true;
+}
+
+// knownText is the index file's text when it was read for its board's name,
+// empty when it has not been read yet (one read for a name is never empty).
+void TResCountPass::WriteCount(const std::string& path, const std::string& indexName, std::string_view knownText) {
+  std::string readText;
+  std::string_view indexText = knownText;
+  const auto read = [&] {
+    if (!indexText.empty()) return;
+    readText = platform::ReadWholeFile(indexName);
+    indexText = readText;
+  };
+  int count = Cache.CountOf(ChangeFileExt(ExtractFileName(path), ".dat"));
+  if (count != -1) {
+    read();
+    bool news = RewriteServerCount(indexText, count, NewText);
+    if (NewText != indexText) platform::ReplaceFileAtomically(indexName, NewText);
+    if (news) UpdateList.Add(path);
+    return;
+  }
+  DeadList.Add(path);
+  if (!Run.Settings.MarkFallen) return;
+  read();
+  std::string marked = FallenMarkedText(indexText);
+  if (marked != indexText) platform::ReplaceFileAtomically(indexName, marked);
+}
+
+void TResCountPass::Visit(const std::string& path) {
+  if (!IsSafeRelativePath(path)) {
+    Run.Log.AddLogLine("  Refused unsafe thread path: " + path);
+  } else {
+    IndexName.assign(LogPath).append(path);
+    // An external board's index file, read for its cache name, is reused.
+    const TThreadBoard& board = Boards.Of(path);
+    if (SelectCache(SafeCacheName(board, path)))
+      WriteCount(path, IndexName, board.IndexName == IndexName ? std::string_view(board.IndexText) : std::string_view());
+  }
+  Run.Log.ProcessMessages();
+}
+
+}  // namespace
+
+void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
+                     TStringList& deadList) {
+  TResCountPass pass(run, updateList, deadList);
+  for (const std::string& path : datList.Items) pass.Visit(path);
 }
 
 }  // namespace vek

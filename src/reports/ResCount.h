@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "reports/HostLog.h"
+#include "reports/RunContext.h"
 #include "support/StringList.h"
 
 namespace vek {
 
-class TVekMainForm;
-
 // Appends to updateList and deadList, in datList order.
-void UpdateResCounts(TVekMainForm& form, const TStringList& datList, TStringList& updateList, TStringList& deadList);
+void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
+                     TStringList& deadList);
 
 // Name of the subject cache file (without directory) that holds the board of a
 // thread path; primarySuffixes decide whether the board comes from the path or
@@ -27,13 +27,11 @@ std::string CacheFileNameOfThread(std::string_view threadPath, const std::string
 // "(" and the final ")", or -1.
 int CountOfSubjectLine(std::string_view line);
 
-// The record with the new server count written into fields 7 to 9; true when
-// the thread then has news.
-bool ApplyServerCount(TIndexFields& fields, int count);
-
-// The whole index file as reading its record, ApplyServerCount and
-// RewrittenIndexText leave it, built into newText (its buffer is reused from
-// thread to thread); true when the thread then has news.
+// The whole index file after the server reported count responses: fields 7
+// to 9 of its record follow the news rules, the record is written in the
+// rewritten form and every further line follows with CR LF. Built into
+// newText (its buffer is reused from thread to thread); true when the thread
+// then has news.
 bool RewriteServerCount(std::string_view indexText, int count, std::string& newText);
 
 }  // namespace vek

@@ -25,7 +25,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   // Without a host directory there is nothing to list (rather than listing
   // whatever the current directory holds).
   std::vector<std::string> idxFiles;
-  if (!DorPath_.empty()) ListIdxFiles(*this, idxFiles, false);
+  if (!DorPath_.empty()) ListIdxFiles(RunSettings(), idxFiles, false);
   IgnoreIdxCheckListBox.Items = idxFiles;
   IgnoreIdxCheckListBox.Checked.assign(idxFiles.size(), false);
   ReadSettings(*this, TReadStage::BeforeSelector);
@@ -53,7 +53,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
 }
 
 void TVekMainForm::FormDestroy() {
-  CloseFileLock(SettingsLockHandle);
+  SettingsLock.Close();
   const std::string iniName = IniFileName();
   try {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "check/CheckRun.h"
+#include "check/RunGuard.h"
 #include "platform/Clock.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
@@ -44,11 +45,6 @@ TVekMainForm::TVekMainForm(IVekView& view, platform::TEnv& env) : View(view), En
   IdxComboBox.Items.push_back("*.idx");
   IdxComboBox.ItemIndex = 0;
   ApplySettingDefaults(*this);
-}
-
-TVekMainForm::~TVekMainForm() {
-  // A form that never reached FormDestroy still lets go of the settings file.
-  CloseFileLock(SettingsLockHandle);
 }
 
 // --- boolean settings ---------------------------------------------------------
@@ -100,6 +96,33 @@ void TVekMainForm::SetIgnoreIdxList(const std::string& text) {
 
 std::vector<std::string> TVekMainForm::PrimarySuffixList() const { return SplitSemicolonList(PrimarySuffixes); }
 std::vector<std::string> TVekMainForm::RentalDomainList() const { return SplitSemicolonList(RentalDomains); }
+
+TRunSettings TVekMainForm::RunSettings() const {
+  TRunSettings s;
+  static_cast<TProgramPaths&>(s) = Paths();
+  s.Proxy = Proxy;
+  s.TimeOutTime = TimeOutTime;
+  s.ExternalCheck = ExternalCheck();
+  s.GreedyCheck = GreedyCheck();
+  s.NotifySound = NotifySound();
+  s.FailedReport = FailedReport();
+  s.MarkFallen = DatDownMenu.Checked;
+  s.IgnoreIdxList = IgnoreIdxList();
+  s.IdxType = IdxComboBox.ItemIndex;
+  if (IdxType() >= 0 && IdxType() < static_cast<int>(IdxComboBox.Items.size()))
+    s.IdxTypeName = IdxComboBox.Items[static_cast<size_t>(IdxType())];
+  s.SoundName = SoundName;
+  s.IconName = IconName;
+  s.BoardExp = BoardExp;
+  s.ThreadExp = ThreadExp;
+  s.PrimarySuffixes = PrimarySuffixList();
+  s.RentalDomains = RentalDomainList();
+  s.RentalOldHost = RentalOldHost;
+  s.TimerPeriod = TimerPeriod;
+  return s;
+}
+
+void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext()); }
 
 // --- log pane -------------------------------------------------------------------
 
@@ -240,6 +263,6 @@ void TVekMainForm::ProxyMenuClick() {
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }
 
-void TVekMainForm::InitNewReportMenuClick() { InitNewReport(*this); }
+void TVekMainForm::InitNewReportMenuClick() { InitNewReport(RunContext()); }
 
 }  // namespace vek

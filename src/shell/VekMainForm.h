@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "platform/Env.h"
-#include "platform/FileTimes.h"
+#include "reports/RunContext.h"
 #include "shell/Components.h"
 #include "shell/VekView.h"
 #include "support/StringList.h"
+#include "support/funcs.h"
 
 namespace vek {
 
-class TVekMainForm {
+class TVekMainForm : public IRunLog {
  public:
   TVekMainForm(IVekView& view, platform::TEnv& env);
-  ~TVekMainForm();
 
   // Start-up and exit. FormCreate reads the command line (arguments after the
   // program name) and the settings file; FormDestroy writes them back.
@@ -26,23 +26,24 @@ class TVekMainForm {
   void FormCreate(const std::vector<std::string>& args, const std::string& appPath = "");
   void FormDestroy();
 
-  // --- paths (directories end in "\") ---
+  // --- paths (directories end in "\"; the file names come from TProgramPaths) ---
   std::string AppPath() const { return AppPath_; }
   std::string DorPath() const { return DorPath_; }
   void SetDorPath(const std::string& path) { DorPath_ = path; }
-  std::string SbjPath() const { return AppPath_ + "subject\\"; }
-  std::string LogPath() const { return DorPath_ + "log\\"; }
-  std::string IniFileName() const { return AppPath_ + "vek.ini"; }
-  std::string LogFileName() const { return AppPath_ + "veklog.txt"; }
-  std::string BanListName() const { return AppPath_ + "ban_list.txt"; }
-  std::string SubjectListName() const { return AppPath_ + "subject_list.txt"; }
-  std::string NonReportListName() const { return AppPath_ + "non_report_list.txt"; }
-  std::string NewReportDatName() const { return LogPath() + "localhost\\vek\\1000000000.dat"; }
-  std::string NewReportIdxName() const { return LogPath() + "localhost\\vek\\1000000000.idx"; }
-  std::string DeadReportDatName() const { return LogPath() + "localhost\\vek\\1030000000.dat"; }
-  std::string DeadReportIdxName() const { return LogPath() + "localhost\\vek\\1030000000.idx"; }
-  std::string NewArrivalListName() const { return DorPath_ + NewIdxName; }
-  std::string FailedListName() const { return AppPath_ + "failed.txt"; }
+  TProgramPaths Paths() const { return TProgramPaths{AppPath_, DorPath_, NewIdxName}; }
+  std::string SbjPath() const { return Paths().SbjPath(); }
+  std::string LogPath() const { return Paths().LogPath(); }
+  std::string IniFileName() const { return Paths().IniFileName(); }
+  std::string LogFileName() const { return Paths().LogFileName(); }
+  std::string BanListName() const { return Paths().BanListName(); }
+  std::string SubjectListName() const { return Paths().SubjectListName(); }
+  std::string NonReportListName() const { return Paths().NonReportListName(); }
+  std::string NewReportDatName() const { return Paths().NewReportDatName(); }
+  std::string NewReportIdxName() const { return Paths().NewReportIdxName(); }
+  std::string DeadReportDatName() const { return Paths().DeadReportDatName(); }
+  std::string DeadReportIdxName() const { return Paths().DeadReportIdxName(); }
+  std::string NewArrivalListName() const { return Paths().NewArrivalListName(); }
+  std::string FailedListName() const { return Paths().FailedListName(); }
 
   // --- boolean settings: the check marks of their menu items ---
   bool MinStart() const { return MinStartMenu.Checked; }
@@ -103,13 +104,19 @@ class TVekMainForm {
   // --- run state kept between runs ---
   uint32_t LastCheckTick = 0;
   uint32_t CheckInterval = 0;
-  platform::FileHandle SettingsLockHandle = 0;
+  TFileLock SettingsLock;  // held between runs from the end of the first one
   uint32_t TimerPeriod = 0;
 
   // --- log pane ---
-  void AddLogLine(const std::string& text = "");
-  void AppendToLogLine(const std::string& text);
+  void AddLogLine(const std::string& text = "") override;
+  void AppendToLogLine(const std::string& text) override;
+  void ProcessMessages() override { View.ProcessMessages(); }
   std::string ElapsedText(uint32_t startTick) const;
+
+  // What the steps of a check run read: the settings as they stand now, the
+  // log pane and the clock.
+  TRunSettings RunSettings() const;
+  TRunContext RunContext() { return TRunContext{RunSettings(), *this, Env}; }
 
   // How the last call of RunUpdateCheck ended, for front-ends that report it
   // (the console command's exit status).
@@ -192,5 +199,8 @@ class TVekMainForm {
   std::string AppPath_;
   std::string DorPath_;
 };
+
+// The configuration block of a check run's log, as the form stands now.
+void LogConfiguration(TVekMainForm& form);
 
 }  // namespace vek

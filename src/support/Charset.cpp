@@ -2,7 +2,7 @@
 // conversions accept any bytes and never look past the end of the text.
 #include <cstddef>
 
-#include "support/funcs.h"
+#include "support/Charset.h"
 
 namespace vek {
 namespace {

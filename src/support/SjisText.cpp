@@ -46,4 +46,17 @@ std::vector<std::string> SjisSplit(std::string_view text, char delimiter) {
   return parts;
 }
 
+std::string SjisReplaceAll(std::string_view text, std::string_view needle, std::string_view replacement) {
+  if (needle.empty()) return std::string(text);
+  std::string result;
+  size_t from = 0;
+  for (size_t at = SjisFindText(text, needle); at != std::string::npos; at = SjisFindText(text, needle, from)) {
+    result.append(text.substr(from, at - from));
+    result.append(replacement);
+    from = at + needle.size();
+  }
+  result.append(text.substr(from));
+  return result;
+}
+
 }  // namespace vek

@@ -23,5 +23,7 @@ size_t SjisFindText(std::string_view text, std::string_view needle, size_t from 
 // Splits at every occurrence of the delimiter (character boundaries only);
 // n delimiters give n + 1 parts.
 std::vector<std::string> SjisSplit(std::string_view text, char delimiter);
+// Every occurrence of an ASCII needle found at a character boundary replaced.
+std::string SjisReplaceAll(std::string_view text, std::string_view needle, std::string_view replacement);
 
 }  // namespace vek

@@ -6,27 +6,12 @@
 
 #include "platform/Collate.h"
 #include "platform/Files.h"
+#include "support/TextLines.h"
 
 namespace vek {
 namespace {
 
 bool Less(const std::string& a, const std::string& b) { return platform::CompareTextNoCase(a, b) < 0; }
-
-// Calls onLine for every line; CR LF, CR and LF each end one line, and a last
-// line without an end counts.
-template <typename F>
-void ForEachLine(std::string_view text, F onLine) {
-  size_t pos = 0;
-  const size_t n = text.size();
-  while (pos < n) {
-    size_t i = text.find_first_of("\r\n", pos);
-    if (i == std::string_view::npos) i = n;
-    onLine(text.substr(pos, i - pos));
-    if (i < n && text[i] == '\r') ++i;
-    if (i < n && text[i] == '\n') ++i;
-    pos = i;
-  }
-}
 
 // Lower bound of text in a sorted list; found tells whether an equal text is there.
 size_t SortedPosition(const std::vector<std::string>& items, std::string_view text, bool& found) {
@@ -107,16 +92,31 @@ void TStringList::LoadFromFile(const std::string& fileName) { SetText(platform::
 
 void TStringList::SetText(std::string_view text) {
   Items.clear();
-  ForEachLine(text, [this](std::string_view line) { Items.emplace_back(line); });
-  if (Sorted) {
-    // The same result as adding line by line (first of equal texts kept),
-    // without moving the list once per line.
-    std::stable_sort(Items.begin(), Items.end(), Less);
-    auto last = std::unique(Items.begin(), Items.end(), [](const std::string& a, const std::string& b) {
-      return platform::CompareTextNoCase(a, b) == 0;
-    });
-    Items.erase(last, Items.end());
+  std::vector<std::string> lines;
+  ForEachLine(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+  AddAll(std::move(lines));
+}
+
+void TStringList::AddAll(std::vector<std::string> texts) {
+  if (Items.empty()) {
+    Items = std::move(texts);
+  } else {
+    Items.insert(Items.end(), std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
   }
+  if (!Sorted) return;
+  // The same result as adding one by one (the first of equal texts kept),
+  // without moving the list's tail once per text.
+  std::stable_sort(Items.begin(), Items.end(), Less);
+  auto last = std::unique(Items.begin(), Items.end(), [](const std::string& a, const std::string& b) {
+    return platform::CompareTextNoCase(a, b) == 0;
+  });
+  Items.erase(last, Items.end());
+}
+
+bool ContainsAnyOf(std::string_view text, const TStringList& list) {
+  for (const std::string& line : list.Items)
+    if (!line.empty() && text.find(line) != std::string_view::npos) return true;
+  return false;
 }
 
 std::string TStringList::Text() const {
@@ -131,8 +131,8 @@ std::string TStringList::Text() const {
   return out;
 }
 
-void TStringList::SaveToFile(const std::string& fileName) const {
-  platform::ReplaceFileAtomically(fileName, Text());
+void TStringList::SaveToFile(const std::string& fileName, platform::TDurability durability) const {
+  platform::ReplaceFileAtomically(fileName, Text(), durability);
 }
 
 }  // namespace vek

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace vek {
 
 class TStringList {
@@ -31,10 +33,18 @@ class TStringList {
   // Lines end in CR LF, a lone CR or a lone LF; a last line without an end counts.
   void LoadFromFile(const std::string& fileName);  // throws FileError
   void SetText(std::string_view text);
+  // Appends every text; while Sorted, the list is then sorted and equal texts
+  // after the first dropped, as adding them one by one would leave it.
+  void AddAll(std::vector<std::string> texts);
   std::string Text() const;                        // every line followed by CR LF
-  void SaveToFile(const std::string& fileName) const;  // atomic replace; throws FileError
+  // Atomic replace; throws FileError.
+  void SaveToFile(const std::string& fileName,
+                  platform::TDurability durability = platform::TDurability::Flushed) const;
 
   std::vector<std::string> Items;
 };
+
+// True when the text contains one of the list's non-empty lines (bytes compared).
+bool ContainsAnyOf(std::string_view text, const TStringList& list);
 
 }  // namespace vek

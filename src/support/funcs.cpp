@@ -1,12 +1,46 @@
-// Boolean text, seconds of a system time, and the settings-file time stamp
-// and lock. None of these raise: a file that cannot be opened keeps its times.
+// Boolean text, integers, replacement, seconds of a system time, and the
+// settings-file time stamp and lock. None of the file functions raise: a file
+// that cannot be opened keeps its times.
 #include "support/funcs.h"
+
+#include <charconv>
 
 #include "platform/Files.h"
 
 namespace vek {
 
 std::string BoolToText(bool value) { return value ? "True" : "False"; }
+
+bool TryStrToInt(std::string_view text, int& value) {
+  if (text.empty()) return false;
+  size_t start = (text[0] == '+') ? 1 : 0;  // from_chars takes "-" but not "+"
+  if (start == 1 && (text.size() == 1 || text[1] == '-')) return false;
+  int parsed = 0;
+  auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), parsed);
+  if (error != std::errc() || end != text.data() + text.size()) return false;
+  value = parsed;
+  return true;
+}
+
+int StrToIntDef(std::string_view text, int fallback) {
+  int value = fallback;
+  return TryStrToInt(text, value) ? value : fallback;
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  size_t pos = text.find(from);
+  if (pos == std::string::npos) return;
+  std::string result;
+  result.reserve(text.size());
+  size_t start = 0;
+  for (; pos != std::string::npos; pos = text.find(from, start)) {
+    result.append(text, start, pos - start);
+    result += to;
+    start = pos + from.size();
+  }
+  result.append(text, start, std::string::npos);
+  text = std::move(result);
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 static int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
@@ -31,15 +65,15 @@ void TouchFile(const std::string& path) {
   platform::CloseHandle(handle);
 }
 
-void OpenFileLock(const std::string& path, FileHandle& handle) {
-  if (handle != 0) return;
-  handle = platform::OpenNoShare(path);
+bool TFileLock::Open(const std::string& path) {
+  if (Handle == 0) Handle = platform::OpenNoShare(path);
+  return Handle != 0;
 }
 
-void CloseFileLock(FileHandle& handle) {
-  if (handle == 0) return;
-  platform::CloseHandle(handle);
-  handle = 0;
+void TFileLock::Close() {
+  if (Handle == 0) return;
+  platform::CloseHandle(Handle);
+  Handle = 0;
 }
 
 void SetFileWriteTime(const std::string& path, const SystemTime& time) {

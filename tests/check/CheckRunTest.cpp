@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
+#include "fetch/SubjectFetch.h"
 #include "LoopbackServer.h"
 #include "check/RunGuard.h"
 #include "platform/FileTimes.h"
@@ -79,7 +80,7 @@ TEST_F(CheckRun, EndStampsAndLocksTheSettingsFile) {
   Fixture.Env.UtcSeconds += 5;
   form.UpdateCheckMenuClick();
   ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
-  EXPECT_NE(form.SettingsLockHandle, 0);
+  EXPECT_TRUE(form.SettingsLock.IsOpen());
   EXPECT_TRUE(SettingsFileLocked());
   platform::SystemTime stamp;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), stamp));
@@ -148,7 +149,7 @@ TEST_F(CheckRun, AnEscapingErrorIsLoggedAndTheWindowGoesBackToIdle) {
   platform::SystemTime after;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), after));
   EXPECT_EQ(SystemTimeToSeconds(after), SystemTimeToSeconds(before));  // not stamped
-  EXPECT_EQ(form.SettingsLockHandle, 0);
+  EXPECT_FALSE(form.SettingsLock.IsOpen());
 }
 
 TEST_F(CheckRun, AutoShutDownPlaysTheSoundToItsEndThenCloses) {
@@ -266,9 +267,7 @@ TEST_F(CheckRun, TwentyFiveBoardsOnThreeHostsOneDown) {
   // Each board that answered is in the cache; nothing for the others.
   for (int i = 0; i < 25; ++i) {
     const std::string& l = lines[static_cast<size_t>(i)];
-    std::string name = l.substr(7, l.find("/subject.txt") - 7);
-    for (size_t at; (at = name.find('/')) != std::string::npos;) name.replace(at, 1, "%2F");
-    for (size_t at; (at = name.find(':')) != std::string::npos;) name.replace(at, 1, "%3A");
+    const std::string name = SubjectCacheName(EntryUrl(l));
     const bool fetched = hostOf[static_cast<size_t>(i)] != 'C' && i != 2;
     EXPECT_EQ(Exists(Fixture.App("subject\\" + name + ".txt")), fetched) << l;
   }

@@ -20,7 +20,7 @@ class DatList : public ::testing::Test {
   }
   std::vector<std::string> Generate(TVekMainForm& form, bool first = true) {
     TStringList list;
-    GenerateDatList(form, list, first);
+    GenerateDatList(form.RunContext(), list, first);
     return list.Items;
   }
   std::vector<std::string> ReadLines() const {
@@ -66,9 +66,9 @@ TEST_F(DatList, FallenAndMalformedIndexFilesAreLeftOut) {
             "a.5ch.net\\b\\short.idx\r\na.5ch.net\\b\\empty.idx\r\na.5ch.net\\b\\missing.idx\r\n\r\n");
   TVekMainForm& form = Start();
   EXPECT_EQ(Generate(form), std::vector<std::string>{"a.5ch.net\\b\\32.idx"});
-  EXPECT_TRUE(IsOpenThread(form, "a.5ch.net\\b\\32.idx"));
-  EXPECT_FALSE(IsOpenThread(form, "a.5ch.net\\b\\abc.idx"));
-  EXPECT_FALSE(IsOpenThread(form, ""));
+  EXPECT_TRUE(IsOpenThread(form.RunSettings(), "a.5ch.net\\b\\32.idx"));
+  EXPECT_FALSE(IsOpenThread(form.RunSettings(), "a.5ch.net\\b\\abc.idx"));
+  EXPECT_FALSE(IsOpenThread(form.RunSettings(), ""));
 }
 
 TEST_F(DatList, ExternalBoardsOnlyWhenExternalCheckIsOn) {
@@ -78,12 +78,12 @@ TEST_F(DatList, ExternalBoardsOnlyWhenExternalCheckIsOn) {
   TVekMainForm& form = Start();
   EXPECT_EQ(Generate(form).size(), 2u);
   form.SetExternalCheck(false);
-  EXPECT_FALSE(IsCheckedNetwork(form, "ext.example.org\\b\\2.idx"));
-  EXPECT_TRUE(IsCheckedNetwork(form, "a.5ch.net\\b\\1.idx"));
+  EXPECT_FALSE(IsCheckedNetwork(form.RunSettings(), "ext.example.org\\b\\2.idx"));
+  EXPECT_TRUE(IsCheckedNetwork(form.RunSettings(), "a.5ch.net\\b\\1.idx"));
   EXPECT_EQ(Generate(form), std::vector<std::string>{"a.5ch.net\\b\\1.idx"});
   // The suffixes are configuration: with none, nothing counts as primary.
   form.PrimarySuffixes = "";
-  EXPECT_FALSE(IsCheckedNetwork(form, "a.5ch.net\\b\\1.idx"));
+  EXPECT_FALSE(IsCheckedNetwork(form.RunSettings(), "a.5ch.net\\b\\1.idx"));
 }
 
 TEST_F(DatList, IgnoreListIsASubstringTestAndRegenerationReadsEverything) {
@@ -117,7 +117,7 @@ TEST_F(DatList, BoardListAndNewArrivalListAreNeverRead) {
   Generate(form);
   EXPECT_EQ(ReadLines(), (std::vector<std::string>{"$$$$$$$$.idx", "favorite.idx"}));
   std::vector<std::string> listed;
-  ListIdxFiles(form, listed, false);
+  ListIdxFiles(form.RunSettings(), listed, false);
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::string>{"$$$$$$$$.idx", "favorite.idx"}));
 }
@@ -142,7 +142,7 @@ TEST_F(DatList, PathsLeavingTheLogDirectoryAreRefusedAndNeverOpened) {
     if (line.rfind("  Refused thread path outside the log directory: ", 0) == 0) ++refusals;
   }
   EXPECT_EQ(refusals, 5);
-  EXPECT_FALSE(IsOpenThread(form, "..\\..\\outside.idx"));
+  EXPECT_FALSE(IsOpenThread(form.RunSettings(), "..\\..\\outside.idx"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
+#include "check/CheckRun.h"
 #include "check/RunGuard.h"
 #include "platform/Files.h"
 #include "platform/UserPaths.h"

@@ -21,7 +21,7 @@ class SubjectList : public ::testing::Test {
     subjects.SetText(userFile);
     TStringList dats;
     dats.Items = entries;
-    GenerateSubjectList(form, subjects, dats);
+    GenerateSubjectList(form.RunContext(), subjects, dats);
     return subjects.Items;
   }
   TFormFixture Fixture;
@@ -56,10 +56,10 @@ TEST_F(SubjectList, BoardNamesDifferingInCaseShareALineSpeltAsTheLatestEntry) {
 
 TEST_F(SubjectList, PrimaryPathsDecodeSlashesAndPorts) {
   TVekMainForm& form = Start();
-  EXPECT_EQ(SubjectUrlOfEntry(form, "egg.5ch.net\\test\\1.idx"), Board);
-  EXPECT_EQ(SubjectUrlOfEntry(form, "host.5ch.net%3A8080\\a%2Fb\\1.idx"), "http://host.5ch.net:8080/a/b/subject.txt");
-  EXPECT_EQ(SubjectUrlOfEntry(form, "sub.bbspink.com\\x\\1.idx"), "http://sub.bbspink.com/x/subject.txt");
-  EXPECT_EQ(SubjectUrlOfEntry(form, "5ch.net"), "http://subject.txt");
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "egg.5ch.net\\test\\1.idx"), Board);
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "host.5ch.net%3A8080\\a%2Fb\\1.idx"), "http://host.5ch.net:8080/a/b/subject.txt");
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "sub.bbspink.com\\x\\1.idx"), "http://sub.bbspink.com/x/subject.txt");
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "5ch.net"), "http://subject.txt");
 }
 
 TEST_F(SubjectList, ExternalBoardsComeFromTheIndexFile) {
@@ -69,8 +69,8 @@ TEST_F(SubjectList, ExternalBoardsComeFromTheIndexFile) {
   Fixture.WriteIndex("evil\\b\\4.idx", "0", "..", "b");
   Fixture.WriteIndex("evil\\b\\5.idx", "0", "host.example.org", "..\\..\\x");
   TVekMainForm& form = Start();
-  EXPECT_EQ(SubjectUrlOfEntry(form, "jbbs\\game\\1.idx"), "http://jbbs.example.net/game/12345/subject.txt");
-  EXPECT_EQ(SubjectUrlOfEntry(form, "ports\\b\\2.idx"), "http://127.0.0.1:8080/b/subject.txt");
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "jbbs\\game\\1.idx"), "http://jbbs.example.net/game/12345/subject.txt");
+  EXPECT_EQ(SubjectUrlOfEntry(form.RunContext(), "ports\\b\\2.idx"), "http://127.0.0.1:8080/b/subject.txt");
   EXPECT_EQ(Generate(form, "", {"short\\b\\3.idx", "evil\\b\\4.idx", "evil\\b\\5.idx", "jbbs\\game\\1.idx"}),
             std::vector<std::string>{"http://jbbs.example.net/game/12345/subject.txt=1"});
   ASSERT_EQ(Fixture.View.Log.size(), 3u);

@@ -6,7 +6,7 @@
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 namespace {

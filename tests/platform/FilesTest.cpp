@@ -8,7 +8,7 @@
 
 #include "TestSupport.h"
 #include "platform/Files.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek::platform {
 namespace {

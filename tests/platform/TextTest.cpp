@@ -68,6 +68,12 @@ TEST(Text, SortOrderFollowsTheWindowsWordSort) {
   EXPECT_NE(CompareTextNoCase("a\x01", "a\x02"), 0);
   EXPECT_NE(CompareTextNoCase("a-b", "a'b"), 0);
   EXPECT_EQ(CompareTextNoCase("News4VIP-x", "news4vip-X"), 0);
+  // Long shared beginnings end inside a character or beside a hyphen.
+  EXPECT_LT(CompareTextNoCase("1700000000.dat<>表\\A1", "1700000000.dat<>表\\a2"), 0);
+  EXPECT_NE(CompareTextNoCase("x\\board\x83\x41", "x\\board\x83\x61"), 0);
+  EXPECT_NE(CompareTextNoCase("ab\x95", "ab\x95\x5C"), 0);
+  EXPECT_GT(CompareTextNoCase("abc-x", "abcx"), 0);
+  EXPECT_LT(CompareTextNoCase("abc-x", "abc-y"), 0);
 }
 
 TEST(Clock, DateAndTimeAsAJapaneseSystemShowsThem) {

@@ -1,5 +1,5 @@
 // The host browser's file formats: records in both serialisations, the fallen
-// mark, items, thread log texts, URLs, snapshots and the path check.
+// mark, items, thread log texts, URLs and snapshots.
 #include <gtest/gtest.h>
 
 #include "ReportsFixture.h"
@@ -55,17 +55,6 @@ TEST(HostLogRecord, FlagsFollowTheCallersDefault) {
   EXPECT_EQ(ParseIndexFlags("1\t-3\t5", 16), -3);
   // The second line never lends its fields to a short first line.
   EXPECT_EQ(ParseIndexFlags("1\r\n48\t2", 16), 16);
-}
-
-TEST(HostLogRecord, StrToIntDefTakesOnlyWholeDecimalNumbers) {
-  EXPECT_EQ(StrToIntDef("1234", -1), 1234);
-  EXPECT_EQ(StrToIntDef("+12", -1), 12);
-  EXPECT_EQ(StrToIntDef("-12", 0), -12);
-  EXPECT_EQ(StrToIntDef("12a", -1), -1);
-  EXPECT_EQ(StrToIntDef(" 12", -1), -1);
-  EXPECT_EQ(StrToIntDef("+", -1), -1);
-  EXPECT_EQ(StrToIntDef("+-1", 5), 5);
-  EXPECT_EQ(StrToIntDef("99999999999", -1), -1);
 }
 
 TEST(HostLogFallenMark, SetsBitSixteenAndKeepsTheRestOfTheFirstLine) {
@@ -136,33 +125,6 @@ TEST(HostLogText, ThreadUrlsFromPathsAndCacheNames) {
   EXPECT_EQ(ThreadUrlPrefixOfCacheName("egg.5ch.net%2Fnews.txt"), "http://egg.5ch.net/test/read.cgi/news/");
   EXPECT_EQ(BoardUrlOfCacheName("egg.5ch.net%2Fnews.txt"), "http://egg.5ch.net/news/");
   EXPECT_EQ(BoardUrlOfCacheName("jbbs.example%3A81%2Fgame%2F123.txt"), "http://jbbs.example:81/game/123/");
-}
-
-TEST(HostLogPaths, FileNameAndExtensionSkipTrailBytes) {
-  EXPECT_EQ(ExtractFileName("a\\b\\c.idx"), "c.idx");
-  EXPECT_EQ(ExtractFileName("表"), "表");
-  EXPECT_EQ(ChangeFileExt("a\\b\\1234.idx", ".dat"), "a\\b\\1234.dat");
-  EXPECT_EQ(ChangeFileExt("a.b\\c", ".lst"), "a.b\\c.lst");
-  EXPECT_EQ(ChangeFileExt("x.txt", ""), "x");
-  EXPECT_EQ(EncodeCacheName("h:80/b"), "h%3A80%2Fb");
-  EXPECT_EQ(DecodeCacheName("h%3A80%2Fb"), "h:80/b");
-}
-
-TEST(HostLogPaths, UnsafePathsAreRefused) {
-  EXPECT_TRUE(IsSafeRelativePath("egg.5ch.net\\news\\1234567890.idx"));
-  EXPECT_TRUE(IsSafeRelativePath("host\\表\\1.idx"));       // 95 5C is a character, not a separator
-  EXPECT_TRUE(IsSafeRelativePath("a..b\\c"));
-  EXPECT_FALSE(IsSafeRelativePath(""));
-  EXPECT_FALSE(IsSafeRelativePath("\\windows\\x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("/etc/passwd"));
-  EXPECT_FALSE(IsSafeRelativePath("C:\\x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("host\\..\\..\\x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("../x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("host\\\\x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("host\\.\\x.idx"));
-  EXPECT_FALSE(IsSafeRelativePath("host\\board\\"));
-  EXPECT_FALSE(IsSafeRelativePath(std::string("a\0b", 3)));
-  EXPECT_FALSE(IsSafeRelativePath("a\tb"));
 }
 
 TEST(HostLogSnapshot, KeysOfEveryCacheLineInOrder) {

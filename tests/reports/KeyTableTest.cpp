@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "reports/KeyTable.h"
-#include "reports/TextLines.h"
+#include "support/TextLines.h"
 
 namespace vek {
 namespace {

@@ -34,7 +34,7 @@ struct TCountCase {
   bool News;
 };
 
-TEST(ApplyServerCount, FieldsSevenToNineFollowTheNewsRules) {
+TEST(RewriteServerCount, FieldsSevenToNineFollowTheNewsRules) {
   const TCountCase cases[] = {
       {"10", "10", "", 0, "10", "-1", false},    // a count of 0 clears the news
       {"10", "10", "-1", 12, "12", "", true},    // more than the local count
@@ -43,51 +43,45 @@ TEST(ApplyServerCount, FieldsSevenToNineFollowTheNewsRules) {
       {"1", "abc", "-1", 1002, "1002", "-1", false},
       {"1", "abc", "-1", 1003, "1003", "", true},
       {"5", "3", "7", 4, "4", "7", true},        // another mark also means news
+      {"5", "-2", "-1", 123456789, "123456789", "", true},
   };
+  std::string rewritten = "left from an earlier thread";
   for (const TCountCase& c : cases) {
-    TIndexFields fields;
-    fields[7] = c.Server;
-    fields[8] = c.Local;
-    fields[9] = c.Mark;
-    fields[6] = "key";
-    EXPECT_EQ(ApplyServerCount(fields, c.Count), c.News) << c.Local << "/" << c.Count;
-    EXPECT_EQ(fields[7], c.NewServer) << c.Local << "/" << c.Count;
-    EXPECT_EQ(fields[8], c.Local);
-    EXPECT_EQ(fields[9], c.NewMark) << c.Local << "/" << c.Count;
-    EXPECT_EQ(fields[6], "key");
+    const std::string text = ThreadRecord("0", "表題", "h", "b", "key", c.Server, c.Local, c.Mark) + "\r\nlog\r\n";
+    EXPECT_EQ(RewriteServerCount(text, c.Count, rewritten), c.News) << c.Local << "/" << c.Count;
+    EXPECT_EQ(rewritten, ThreadRecord("0", "表題", "h", "b", "key", c.NewServer, c.Local, c.NewMark) + "\r\nlog\r\n")
+        << c.Local << "/" << c.Count;
   }
 }
 
-// The count update rewrites index files straight from their text; the bytes
-// must be those of reading the record, applying the count and writing it back.
-TEST(RewriteServerCount, SameBytesAsTheRecordRoundTrip) {
-  const std::string full = test::ThreadRecord("0", "表題", "egg.5ch.net", "news", "100", "10", "10", "-1");
-  const std::vector<std::string> texts{
-      "",
-      "\r\n",
-      "1\t0",
-      full,
-      full + "\r\n",
-      full + "\n",
-      full + "\r",
-      full + "\r\nsecond\r\nthird",
-      full + "\nsecond\r\rthird\n\n",
-      full + "\textra\tfields\r\n",
-      test::ThreadRecord("0", "T", "h", "b", "1", "5", "abc", "") + "\r\n",
-      test::ThreadRecord("0", "T", "h", "b", "1", "5", "7", "3") + "\r\n",
-      test::ThreadRecord("0", "T", "h", "b", "1", "5", "-2", "-1") + "\r\n",
-      "1\t0\t0\tT\th\tb\t1\t5\t5\r\nshort first line\r\n",
-      "1\t0\t0\tT\th\tb\t1\t5\t5\t-1\r\n",
-      "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t",
+// Records that are short, long or oddly ended come out as 21 fields and CR LF
+// line ends, further lines kept as they were.
+TEST(RewriteServerCount, BrokenRecordsAndLineEnds) {
+  const std::string full = ThreadRecord("0", "T", "h", "b", "1", "10", "10", "-1");
+  const std::string news = ThreadRecord("0", "T", "h", "b", "1", "11", "10", "");
+  const std::string same = ThreadRecord("0", "T", "h", "b", "1", "10", "10", "-1");
+  struct TCase {
+    std::string Text;
+    int Count;
+    std::string Expected;
+    bool News;
   };
-  std::string rewritten = "left from an earlier thread";
-  for (const std::string& text : texts) {
-    for (int count : {0, 1, 4, 5, 7, 10, 11, 1002, 1003, 123456789}) {
-      TIndexRecord record = ParseIndexRecord(text);
-      bool news = ApplyServerCount(record.Fields, count);
-      EXPECT_EQ(RewriteServerCount(text, count, rewritten), news) << text << " / " << count;
-      EXPECT_EQ(rewritten, RewrittenIndexText(record)) << text << " / " << count;
-    }
+  const TCase cases[] = {
+      {"", 0, "\t\t\t\t\t\t\t\t\t-1\t\t\t\t\t\t\t\t\t\t\t\r\n", false},
+      {"", 5, "\t\t\t\t\t\t\t5\t\t\t\t\t\t\t\t\t\t\t\t\t\r\n", true},
+      {"\r\n", 0, "\t\t\t\t\t\t\t\t\t-1\t\t\t\t\t\t\t\t\t\t\t\r\n", false},
+      {std::string(23, '\t'), 7, "\t\t\t\t\t\t\t7\t\t\t\t\t\t\t\t\t\t\t\t\t\r\n", true},
+      {"1\t0\t0\tT\th\tb\t1\t5\t5\r\nshort first line\r\n", 6,
+       "1\t0\t0\tT\th\tb\t1\t6\t5\t\t\t\t\t\t\t\t\t\t\t\t\r\nshort first line\r\n", true},
+      {full, 11, news + "\r\n", true},
+      {full + "\r", 10, same + "\r\n", false},
+      {full + "\nsecond\r\rthird\n\n", 11, news + "\r\nsecond\r\n\r\nthird\r\n\r\n", true},
+      {full + "\textra\tfields\r\n", 0, same + "\r\n", false},
+  };
+  std::string rewritten;
+  for (const TCase& c : cases) {
+    EXPECT_EQ(RewriteServerCount(c.Text, c.Count, rewritten), c.News) << c.Text << " / " << c.Count;
+    EXPECT_EQ(rewritten, c.Expected) << c.Text << " / " << c.Count;
   }
 }
 
@@ -97,7 +91,7 @@ class ResCountTest : public ::testing::Test {
     TStringList dat = ListOf(datList);
     Update.Clear();
     Dead.Clear();
-    UpdateResCounts(*F.Form, dat, Update, Dead);
+    UpdateResCounts(F.Form->RunContext(), dat, Update, Dead);
   }
   test::TReportsFixture F;
   TStringList Update, Dead;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek {
 namespace {

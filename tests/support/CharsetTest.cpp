@@ -6,7 +6,7 @@
 #include <set>
 
 #include "TestSupport.h"
-#include "support/funcs.h"
+#include "support/Charset.h"
 
 #ifndef _WIN32
 #include <iconv.h>

@@ -102,21 +102,17 @@ TEST(FileTimes, SetWriteTimeOnAReadOnlyFileClearsTheAttribute) {
 TEST(FileLock, OpensOnceAndClosesOnce) {
   test::TempDir dir;
   const std::string path = dir / "vek.ini";
-  FileHandle handle = 0;
-  OpenFileLock(path, handle);
-  ASSERT_NE(handle, 0);
+  TFileLock lock;
+  ASSERT_TRUE(lock.Open(path));
   EXPECT_TRUE(test::Exists(path)) << "the lock creates an absent file";
-  const FileHandle first = handle;
-  OpenFileLock(path, handle);
-  EXPECT_EQ(handle, first) << "a held lock is not opened again";
-  CloseFileLock(handle);
-  EXPECT_EQ(handle, 0);
-  CloseFileLock(handle);
-  EXPECT_EQ(handle, 0);
+  EXPECT_TRUE(lock.Open(path)) << "a held lock stays held";
+  lock.Close();
+  EXPECT_FALSE(lock.IsOpen());
+  lock.Close();
+  EXPECT_FALSE(lock.IsOpen());
   // Released: the file can be locked anew.
-  OpenFileLock(path, handle);
-  EXPECT_NE(handle, 0);
-  CloseFileLock(handle);
+  EXPECT_TRUE(lock.Open(path));
+  EXPECT_TRUE(lock.IsOpen());
 }
 
 TEST(FileLock, TouchChangesNothingWhileTheLockIsHeldButTheTimeCanBeRead) {
@@ -125,12 +121,13 @@ TEST(FileLock, TouchChangesNothingWhileTheLockIsHeldButTheTimeCanBeRead) {
   test::WriteFile(path, "x");
   const SystemTime old = Time(2011, 11, 11, 11, 11, 11);
   SetFileWriteTime(path, old);
-  FileHandle handle = 0;
-  OpenFileLock(path, handle);
-  ASSERT_NE(handle, 0);
-  TouchFile(path);
-  ExpectSameSecond(GetFileWriteTime(path), old);
-  CloseFileLock(handle);
+  {
+    TFileLock lock;
+    ASSERT_TRUE(lock.Open(path));
+    TouchFile(path);
+    ExpectSameSecond(GetFileWriteTime(path), old);
+  }
+  // The lock went with its object.
   TouchFile(path);
   EXPECT_GT(SystemTimeToSeconds(GetFileWriteTime(path)), SystemTimeToSeconds(old));
 }

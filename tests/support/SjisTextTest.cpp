@@ -40,6 +40,13 @@ TEST(SjisText, FindTextStartsOnlyAtCharacterBoundaries) {
   EXPECT_EQ(SjisFindText("ab", "abc"), npos);
 }
 
+TEST(SjisText, ReplaceAllLeavesTrailBytesAlone) {
+  // "表" is 95 5C: its trail byte is no backslash to replace.
+  EXPECT_EQ(SjisReplaceAll("host\\表\\1", "\\", "/"), "host/表/1");
+  EXPECT_EQ(SjisReplaceAll("\x81\x7cx|x", "|x", "!"), "\x81\x7cx!");
+  EXPECT_EQ(SjisReplaceAll("abc", "", "-"), "abc");
+}
+
 TEST(SjisText, SplitGivesOneMorePartThanDelimiters) {
   EXPECT_EQ(SjisSplit("", ','), (std::vector<std::string>{""}));
   EXPECT_EQ(SjisSplit(",", ','), (std::vector<std::string>{"", ""}));

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "TestSupport.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek {
 namespace {

@@ -17,6 +17,19 @@ inline size_t FirstLineEnd(std::string_view text) {
   return lf ? stop : std::string_view::npos;
 }
 
+// The first line of a text (without its end) and where the next one starts
+// (the text's size when there is none).
+inline std::string_view FirstLine(std::string_view text, size_t& next) {
+  size_t end = FirstLineEnd(text);
+  if (end == std::string_view::npos) {
+    next = text.size();
+    return text;
+  }
+  next = end + 1;
+  if (text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+  return text.substr(0, end);
+}
+
 // Calls visit(line) for each line until it answers false; false then.
 // Line ends are found with memchr (vectorised in the C library): first the
 // next LF, then a CR inside that stretch, which is rare. A per-byte search

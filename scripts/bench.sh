@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds the native tree and prints one table of every benchmark, each figure
+# beside its reference and their ratio, all measured in this one run:
+#   micro-benchmarks (line reader, gzip, EUC-JP) beside plain code doing the same,
+#   the board fetch and the whole `vek check` beside plain libcurl (200 gzip boards),
+#   the 20,000-thread run's local steps beside a plain read-and-rewrite loop,
+#   and the scale series of 1,000 / 10,000 / 100,000 watched threads.
+#   scripts/bench.sh [--quick]     --quick leaves out the 100,000-thread run
+# The details of every program go to build/bench-logs/; the table to stdout.
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+root=${VEK_BUILD_ROOT:-$here/build}
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+bash "$here/scripts/deps.sh"
+bash "$here/scripts/build.sh" native --target vek vek-board-server bench_support bench_fetch bench_check bench_run >/dev/null
+bin=$root/native/bench
+logs=$root/bench-logs
+mkdir -p "$logs"
+table=$logs/table.tsv
+: >"$table"
+started=$(date +%s)
+
+# A program that fails leaves its rows out; the others still run.
+status=0
+failed() { echo "$1 failed: see $2" >&2; status=1; }
+row() { printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$3" "$4" >>"$table"; }
+
+# Micro-benchmarks: each of ours is followed by its plain reference.
+echo "micro-benchmarks ..." >&2
+"$bin/bench_support" --benchmark_format=csv --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  >"$logs/support.csv" 2>"$logs/support.err" || failed "bench_support" "$logs/support.err"
+awk -F, '/_median"?,/ {
+    name = $1; gsub(/"/, "", name); sub(/_median$/, "", name)
+    n++; names[n] = name; times[n] = $3; units[n] = $5; gsub(/"/, "", units[n])
+  }
+  END {
+    for (i = 1; i + 1 <= n; i += 2)
+      printf "micro: %s vs %s\t%.2f %s\t%.2f %s\t%.2f\n", names[i], names[i+1], times[i], units[i], times[i+1], units[i+1], times[i] / times[i+1]
+  }' "$logs/support.csv" >>"$table"
+
+echo "board fetch ..." >&2
+"$bin/bench_fetch" >"$logs/fetch.txt" 2>&1 || failed "bench_fetch" "$logs/fetch.txt"
+sed -n 's/^200 boards: board fetch \([0-9.]*\) ms, plain libcurl \([0-9.]*\) ms, ratio \([0-9.]*\).*/\1 \2 \3/p' \
+  "$logs/fetch.txt" | while read -r ours ref ratio; do
+  row "board fetch, 200 gzip boards (best of 5)" "$ours ms" "$ref ms" "$(printf '%.2f' "$ratio")"
+done
+
+echo "whole check ..." >&2
+"$bin/bench_check" --rounds 7 >"$logs/check.txt" 2>&1 || failed "bench_check" "$logs/check.txt"
+grep '^table' "$logs/check.txt" | cut -f2- >>"$table"
+
+run() {  # label boards watched-per-board
+  echo "$1 ..." >&2
+  local log=$logs/run-$2-$3.txt
+  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$log" 2>&1 || failed "bench_run" "$log"
+  grep '^table' "$log" | cut -f2- >>"$table"
+}
+run "20,000 threads on 500 boards" 500 40
+run "scale 1,000 threads on 50 boards" 50 20
+run "scale 10,000 threads on 500 boards" 500 20
+[ $quick = 1 ] || run "scale 100,000 threads on 2,000 boards" 2000 50
+
+# Growth of the scale series: time of the second run's local steps and peak
+# memory against the number of threads.
+awk -F'\t' '/^scale .*local steps/ { split($1, a, " threads"); t[a[1]] = $2 + 0 }
+  END {
+    if (t["scale 10,000"] > 0) printf "growth 1,000 -> 10,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 10,000"] / t["scale 1,000"]
+    if (t["scale 100,000"] > 0) printf "growth 10,000 -> 100,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 100,000"] / t["scale 10,000"]
+  }' "$table" >>"$table.growth"
+cat "$table.growth" >>"$table"
+rm -f "$table.growth"
+
+{
+  printf 'what\tmeasured\treference\tratio\n'
+  cat "$table"
+} | column -t -s $'\t'
+echo "($(( $(date +%s) - started )) s; details in $logs)"
+exit $status
