@@ -2,7 +2,7 @@
 #include "FuzzInput.h"
 #include "reports/HostLog.h"
 #include "reports/ResCount.h"
-#include "reports/TextLines.h"
+#include "support/TextLines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -35,7 +35,6 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   ReadSettings(*this, TReadStage::Rest);
 
   View.SetTrayImage(-1);
-  SettingsLockHandle = 0;
   AddLogLine(UserAgentText);
   AddLogLine(std::string("VEK ") + VersionText + " - subject.txt update checker");
   AddLogLine();

@@ -5,7 +5,7 @@
 
 #include "platform/Files.h"
 #include "reports/HostLog.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 
 namespace vek {
 

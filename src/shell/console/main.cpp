@@ -15,7 +15,7 @@
 #include "shell/VekMainForm.h"
 #include "shell/console/ConfigCommand.h"
 #include "shell/console/ConsoleView.h"
-#include "support/FileError.h"
+#include "platform/FileError.h"
 #include "support/Version.h"
 
 namespace {
