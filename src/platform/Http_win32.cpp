@@ -31,6 +31,8 @@ struct HttpSession::Impl {
 
   bool Send(HINTERNET internet, const std::string& url);
   std::string RedirectTarget(const std::string& url);
+  bool SendFollowingRedirects(HINTERNET internet, const std::string& url);
+  bool BodyComplete(size_t received);
   void CloseRequest();
 };
 
@@ -126,21 +128,34 @@ void HttpSession::Impl::CloseRequest() {
   }
 }
 
+// Redirects to http and https only (Send refuses other schemes), at most
+// HttpMaxRedirects of them.
+bool HttpSession::Impl::SendFollowingRedirects(HINTERNET internet, const std::string& url) {
+  std::string current = url;
+  for (unsigned redirects = 0;; ++redirects) {
+    if (!Send(internet, current) || Aborted.load()) return false;
+    std::string next = RedirectTarget(current);
+    if (next.empty()) return true;
+    if (redirects == HttpMaxRedirects) return false;
+    CloseRequest();
+    current = std::move(next);
+  }
+}
+
+// WinInet ends a body at a closed connection without a word: fewer bytes
+// than the Content-Length announced is a cut-off list, not a short one.
+bool HttpSession::Impl::BodyComplete(size_t received) {
+  char declared[32] = {};
+  DWORD declaredLength = sizeof declared - 1;
+  return !HttpQueryInfoA(Request, HTTP_QUERY_CONTENT_LENGTH, declared, &declaredLength, nullptr) ||
+         std::strtoull(declared, nullptr, 10) == received;
+}
+
 bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
   HINTERNET internet = impl_->Internet.load();
   if (!internet || impl_->Aborted.load()) return false;
-  // Redirects to http and https only (Send refuses other schemes), at most
-  // HttpMaxRedirects of them.
-  std::string current = url;
-  for (unsigned redirects = 0;; ++redirects) {
-    if (!impl_->Send(internet, current) || impl_->Aborted.load()) return false;
-    std::string next = impl_->RedirectTarget(current);
-    if (next.empty()) break;
-    if (redirects == HttpMaxRedirects) return false;
-    impl_->CloseRequest();
-    current = std::move(next);
-  }
+  if (!impl_->SendFollowingRedirects(internet, url)) return false;
 
   char buffer[HttpChunkSize];
   size_t received = 0;
@@ -162,13 +177,7 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
     if (impl_->Aborted.load()) return false;
   }
 
-  // WinInet ends a body at a closed connection without a word: fewer bytes
-  // than the Content-Length announced is a cut-off list, not a short one.
-  char declared[32] = {};
-  DWORD declaredLength = sizeof declared - 1;
-  if (HttpQueryInfoA(impl_->Request, HTTP_QUERY_CONTENT_LENGTH, declared, &declaredLength, nullptr) &&
-      std::strtoull(declared, nullptr, 10) != received)
-    return false;
+  if (!impl_->BodyComplete(received)) return false;
 
   char value[HttpChunkSize] = {};
   DWORD length = sizeof value - 1;

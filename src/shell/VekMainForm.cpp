@@ -12,6 +12,7 @@
 #include "platform/Ini.h"
 #include "reports/ReportBoards.h"
 #include "shell/Settings.h"
+#include "support/Paths.h"
 #include "support/SjisText.h"
 #include "support/funcs.h"
 
@@ -25,15 +26,6 @@ std::vector<std::string> SplitSemicolonList(const std::string& text) {
     if (!part.empty()) parts.push_back(std::move(part));
   }
   return parts;
-}
-
-// The name with its extension replaced (or added): the last "." after the
-// last "\\" starts the extension.
-std::string ChangeFileExt(const std::string& name, const std::string& ext) {
-  const size_t slash = SjisFindLast(name, '\\');
-  const size_t dot = SjisFindLast(name, '.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return name + ext;
-  return name.substr(0, dot) + ext;
 }
 
 }  // namespace

@@ -63,11 +63,12 @@ TVekWindow::~TVekWindow() {
 
 // --- creation ---------------------------------------------------------------------
 
-void TVekWindow::BuildMenu() {
+// The menu bar as the form names it: each popup with its items and the
+// command each one runs (nullptr: a separator).
+std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayout() {
   TVekMainForm& f = *Form_;
   auto check = [&f](TMenuItem& item) { return [&f, &item] { f.CheckMenuClick(item); }; };
-  using TItems = std::vector<std::pair<TMenuItem*, std::function<void()>>>;  // nullptr: a separator
-  const std::vector<std::pair<TMenuItem*, TItems>> layout = {
+  return {
       {&f.FileMenu, {{&f.QuitMenu, [&f] { f.QuitMenuClick(); }}}},
       {&f.ExecuteMenu,
        {{&f.UpdateCheckMenu, [this] { RunCommand(&TVekMainForm::UpdateCheckMenuClick); }},
@@ -101,7 +102,11 @@ void TVekWindow::BuildMenu() {
         {&f.AutoInitMenu, check(f.AutoInitMenu)},
         {&f.FailedReportMenu, check(f.FailedReportMenu)}}},
   };
+}
 
+void TVekWindow::BuildMenu() {
+  TVekMainForm& f = *Form_;
+  const auto layout = MenuLayout();
   MenuBar_ = CreateMenu();
   UINT nextId = FirstMenuId;
   int position = 0;

@@ -89,6 +89,8 @@ class TVekWindow : public IVekView {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
+  using TMenuItems = std::vector<std::pair<TMenuItem*, std::function<void()>>>;
+  std::vector<std::pair<TMenuItem*, TMenuItems>> MenuLayout();
   void BuildMenu();
   void Layout();
   void OnCommand(UINT id, UINT code, HWND control);
