@@ -15,7 +15,9 @@ if [ ${#targets[@]} -eq 0 ]; then
   for f in "$here"/fuzz/fuzz_*.cpp; do targets+=("$(basename "$f" .cpp)"); done
 fi
 cxx=${CXX_FUZZ:-clang++}
-flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
+# The version as the CMake build defines it.
+version=$(sed -n 's/^project(VEK VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+flags=(-DVEK_VERSION_TEXT="\"$version\"" -std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -finput-charset=UTF-8 -I"$here/src" -I"$here/fuzz" -DVEK_FUZZING)
 mkdir -p "$out/obj"
 # The portable core and the POSIX layer, without the front-end's main.
