@@ -434,4 +434,44 @@ void AgeFile(const std::string& path, int secondsAgo) {
   if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) throw std::runtime_error("utimensat " + path);
 }
 
+TBackgroundProgram::TBackgroundProgram(const std::string& exe, const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (auto& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  Pid = fork();
+  if (Pid == 0) {
+    setpgid(0, 0);
+    int nullFd = open("/dev/null", O_RDWR);
+    dup2(nullFd, 0);
+    dup2(nullFd, 1);
+    dup2(nullFd, 2);
+    execvp(cargv[0], cargv.data());
+    _exit(127);
+  }
+}
+
+TBackgroundProgram::~TBackgroundProgram() {
+  if (Pid > 0 && !Ended(0)) {
+    kill(-Pid, SIGKILL);
+    waitpid(Pid, nullptr, 0);
+  }
+}
+
+bool TBackgroundProgram::Ended(int seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    if (Exited) return true;
+    if (waitpid(Pid, &Status, WNOHANG) == Pid) return Exited = true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+int TBackgroundProgram::Wait(int seconds) {
+  if (!Ended(seconds)) return -1;
+  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
 }  // namespace vek::e2e

@@ -103,4 +103,23 @@ TFileIdentity IdentityOf(const std::string& path);
 // Sets a file's last-write time to secondsAgo seconds before now.
 void AgeFile(const std::string& path, int secondsAgo);
 
+// A Windows program started under Wine (through the project's Wine settings)
+// in the background, its output discarded; killed with its process group when
+// it is still running at the end.
+class TBackgroundProgram {
+ public:
+  TBackgroundProgram(const std::string& exe, const std::vector<std::string>& args);
+  ~TBackgroundProgram();
+  // The exit code, or -1 when it is still running after the time (or ended
+  // by a signal).
+  int Wait(int seconds);
+  // True when the program has ended within the time.
+  bool Ended(int seconds);
+
+ private:
+  int Pid = -1;
+  int Status = 0;
+  bool Exited = false;
+};
+
 }  // namespace vek::e2e

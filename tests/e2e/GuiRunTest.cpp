@@ -41,51 +41,6 @@ std::map<std::string, std::string> Values(const std::string& output) {
   return values;
 }
 
-// vek.exe started in the background through the project's Wine settings.
-class TBackgroundProgram {
- public:
-  TBackgroundProgram(const std::string& exe, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", exe};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    Pid = fork();
-    if (Pid == 0) {
-      setpgid(0, 0);
-      int nullFd = open("/dev/null", O_RDWR);
-      dup2(nullFd, 0);
-      dup2(nullFd, 1);
-      dup2(nullFd, 2);
-      execvp(cargv[0], cargv.data());
-      _exit(127);
-    }
-  }
-  ~TBackgroundProgram() {
-    if (Pid > 0 && !Exited) {
-      kill(-Pid, SIGKILL);
-      waitpid(Pid, nullptr, 0);
-    }
-  }
-  // The exit code, or -1 when it is still running after the time.
-  int Wait(int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int status = 0;
-    while (std::chrono::steady_clock::now() < end) {
-      if (waitpid(Pid, &status, WNOHANG) == Pid) {
-        Exited = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-
- private:
-  pid_t Pid = -1;
-  bool Exited = false;
-};
-
 class GuiRun : public TScenario {
  protected:
   void SetUp() override {

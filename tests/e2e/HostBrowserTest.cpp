@@ -93,46 +93,6 @@ TEST_F(BackupScenario, FallenThreadsMoveUnderBacklogAndLaterStopsLeaveEarlierMov
 
 // ------------------------------------------------ host browser under Wine
 
-// A Windows program started under Wine in the background, output discarded.
-class TBackground {
- public:
-  explicit TBackground(const std::string& exe) {
-    std::vector<std::string> argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", exe};
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    Pid = fork();
-    if (Pid == 0) {
-      setpgid(0, 0);
-      int nullFd = open("/dev/null", O_RDWR);
-      dup2(nullFd, 0);
-      dup2(nullFd, 1);
-      dup2(nullFd, 2);
-      execvp(cargv[0], cargv.data());
-      _exit(127);
-    }
-  }
-  ~TBackground() {
-    if (Pid > 0 && !Ended(0)) {
-      kill(-Pid, SIGKILL);
-      waitpid(Pid, nullptr, 0);
-    }
-  }
-  // True when the program has ended within seconds.
-  bool Ended(int seconds) {
-    if (Done) return true;
-    for (int i = 0; i <= seconds * 20; ++i) {
-      if (waitpid(Pid, nullptr, WNOHANG) == Pid) return Done = true;
-      if (seconds) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-
- private:
-  pid_t Pid = -1;
-  bool Done = false;
-};
-
 // Waits (at most 30 s) until the stand-in's record holds the line.
 bool WaitForRecord(const std::string& record, const std::string& line) {
   for (int i = 0; i < 600; ++i) {
@@ -179,7 +139,7 @@ TEST_F(HostBrowserScenario, ClosedBeforeTheFirstDownloadAndStartedAfterTheRun) {
   // The host browser's window is open when the check starts, and neither of
   // its programs is in the host directory.
   const std::string window = PlaceFakeHost(Root.Path() + "window/", "Dorvella.exe");
-  TBackground running(window);
+  TBackgroundProgram running(window, {});
   ASSERT_TRUE(WaitForRecord(window + ".log", "ready"))
       << "(Wine creates windows only with an X server)\n" << test::ReadFile(window + ".log");
 
