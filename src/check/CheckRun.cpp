@@ -6,6 +6,7 @@
 
 #include "check/DatList.h"
 #include "check/RunGuard.h"
+#include "check/StaleTemporaries.h"
 #include "check/SubjectList.h"
 #include "fetch/OldHttpGet.h"
 #include "fetch/SubjectFetch.h"
@@ -91,6 +92,7 @@ void TCheckRun::Start() {
   AddLogLine("***** Start!! *****  (" + NowText(Run.Env) + ")");
   AddLogLine();
   LogConfiguration(Run);
+  SweepRunFolders(Settings);
 }
 
 void TCheckRun::GenerateDats() {
@@ -218,6 +220,8 @@ void TCheckRun::TimedStep(const std::string& title, const std::string& caption, 
 }
 
 void TCheckRun::Reports() {
+  // Only now is the list of the index files step 5 writes final.
+  SweepThreadFolders(Settings, DatList);
   TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
   TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
   TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Run); });

@@ -59,4 +59,33 @@ std::string ExecutableDirectory();
 // is interrupted there. An empty function removes the hook.
 void SetReplaceInterruptHookForTests(std::function<void()> hook);
 
+// The id of the process that made one of ReplaceFileAtomically's temporary
+// files, from its name ".vek-{process id}-{n}.tmp" (the same on every
+// platform); 0 for any other name.
+inline uint32_t TemporaryFileOwner(std::string_view name) {
+  constexpr std::string_view prefix = ".vek-", suffix = ".tmp";
+  if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+      name.substr(name.size() - suffix.size()) != suffix)
+    return 0;
+  std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  size_t dash = middle.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size() || dash > 10) return 0;
+  uint64_t pid = 0;
+  for (size_t i = 0; i < middle.size(); ++i) {
+    if (i == dash) continue;
+    if (middle[i] < '0' || middle[i] > '9') return 0;
+    if (i < dash) pid = pid * 10 + static_cast<uint64_t>(middle[i] - '0');
+  }
+  return pid > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(pid);
+}
+
+// Removes the temporary files that ReplaceFileAtomically left directly in dir
+// when the process writing them was killed or crashed before its rename:
+// nothing else ever removes them. A file whose process still runs (this one
+// included) may be a write under way and stays, and so does every other
+// file. A process id the system has since given to another running program
+// also keeps its file until a later sweep. Answers how many were removed; a
+// missing directory or a file that cannot be removed is passed over.
+int RemoveStaleTemporaryFiles(const std::string& dir);
+
 }  // namespace vek::platform

@@ -2,6 +2,7 @@
 // reads and atomic replacement by rename.
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <malloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -227,6 +228,31 @@ std::string ExecutableDirectory() { return ExecutableName(true); }
 void SetReplaceInterruptHookForTests(std::function<void()> hook) {
   std::lock_guard lock(hookMutex);
   replaceInterruptHook = std::move(hook);
+}
+
+namespace {
+// A process that exists, though perhaps another user's (EPERM).
+bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+}  // namespace
+
+int RemoveStaleTemporaryFiles(const std::string& dir) {
+  std::string systemDir = SystemPath(dir);
+  if (systemDir.empty()) systemDir = ".";
+  DIR* d = ::opendir(systemDir.c_str());
+  if (!d) return 0;
+  if (systemDir.back() != '/') systemDir += '/';
+  int removed = 0;
+  // Only names of our own form are looked at further; the others (the many
+  // index and log files of a board folder) cost a comparison each.
+  while (dirent* e = ::readdir(d)) {
+    const uint32_t owner = TemporaryFileOwner(e->d_name);
+    if (owner == 0 || owner > static_cast<uint32_t>(INT_MAX) || ProcessRuns(static_cast<pid_t>(owner))) continue;
+    const std::string path = systemDir + e->d_name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(d);
+  return removed;
 }
 
 }  // namespace vek::platform

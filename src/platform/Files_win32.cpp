@@ -182,4 +182,45 @@ void SetReplaceInterruptHookForTests(std::function<void()> hook) {
   replaceInterruptHook = std::move(hook);
 }
 
+namespace {
+bool ProcessRuns(DWORD pid) {
+  if (pid == GetCurrentProcessId()) return true;
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  // Another user's process answers "access denied": it exists.
+  if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return runs;
+}
+
+// Our temporary names are ASCII; any other name is none of ours.
+std::string AsciiName(const wchar_t* name) {
+  std::string narrow;
+  for (; *name; ++name) {
+    if (*name > 0x7F) return std::string();
+    narrow += static_cast<char>(*name);
+  }
+  return narrow;
+}
+}  // namespace
+
+int RemoveStaleTemporaryFiles(const std::string& dir) {
+  std::wstring folder = WidePath(dir);
+  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L':') folder += L'\\';
+  WIN32_FIND_DATAW data;
+  // The pattern lets the system pass over the folder's other files; the full
+  // name is checked below (a pattern also matches short 8.3 names).
+  HANDLE find = FindFirstFileW((folder + L".vek-*.tmp").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int removed = 0;
+  do {
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    const uint32_t owner = TemporaryFileOwner(AsciiName(data.cFileName));
+    if (owner == 0 || ProcessRuns(owner)) continue;
+    if (DeleteFileW((folder + data.cFileName).c_str())) ++removed;
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return removed;
+}
+
 }  // namespace vek::platform

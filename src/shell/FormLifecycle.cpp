@@ -2,6 +2,7 @@
 // the window is created and written once when it is destroyed, keeping the
 // file's last-write time, which records the end of the last check run.
 #include "check/DatList.h"
+#include "check/StaleTemporaries.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "shell/Settings.h"
@@ -45,6 +46,8 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   TouchFile(NonReportListName());
 
   if (DorPath_.empty() && platform::FileExists(AppPath_ + "Dorvella.exe")) DorPath_ = AppPath_;
+  // What a killed program left beside the settings, the log or the reports.
+  SweepRunFolders(RunSettings());
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();
   LastCheckTick = 0;
   CheckInterval = 0;

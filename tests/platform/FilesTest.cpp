@@ -61,6 +61,38 @@ TEST(Files, InterruptedReplaceKeepsTheOldFileAndRemovesTheTemporary) {
   EXPECT_EQ(ReadWholeFile(path), "finally");
 }
 
+// A killed writer's temporary file is removed; a write under way (its process
+// runs: here this one) and every other name stay.
+TEST(Files, SweepRemovesOnlyTemporariesOfEndedProcesses) {
+  TempDir dir;
+  const std::string path = dir.Path() + "123.idx";
+  // 99999999 is no process: above Linux's largest id, and no multiple of 4 as
+  // every Windows process id is.
+  const std::string stale = ".vek-99999999-7.tmp";
+  for (const char* name : {".vek-99999999-7.tmp", "a.tmp", ".vek-x-1.tmp", ".vek-99999999-1.txt", "123.idx"})
+    test::WriteFile(dir.Path() + name, "bytes");
+  ASSERT_TRUE(CreateDirectories(dir.Path() + ".vek-99999999-2.tmp"));
+  std::string live;
+  SetReplaceInterruptHookForTests([&] {
+    for (const fs::path& e : Entries(dir))
+      if (TemporaryFileOwner(e.string()) != 0 && e.string() != stale && fs::is_regular_file(dir.Path() + e.string()))
+        live = e.string();
+    EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path()), 1);
+  });
+  ReplaceFileAtomically(path, "new");
+  SetReplaceInterruptHookForTests(nullptr);
+  EXPECT_NE(live, "");
+  EXPECT_EQ(ReadWholeFile(path), "new");
+  std::vector<std::string> names;
+  for (const fs::path& e : Entries(dir)) names.push_back(e.string());
+  EXPECT_EQ(Sorted(names), Sorted({".vek-99999999-1.txt", ".vek-99999999-2.tmp", ".vek-x-1.tmp", "123.idx", "a.tmp"}));
+  EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path()), 0);
+  EXPECT_EQ(RemoveStaleTemporaryFiles(dir.Path() + "missing\\"), 0);
+  EXPECT_EQ(TemporaryFileOwner(".vek-12-0.tmp"), 12u);
+  for (const char* other : {".vek--0.tmp", ".vek-12-.tmp", ".vek-12.tmp", ".vek-99999999999-0.tmp", "x.vek-12-0.tmp"})
+    EXPECT_EQ(TemporaryFileOwner(other), 0u) << other;
+}
+
 TEST(Files, ReplaceClearsReadOnly) {
   TempDir dir;
   std::string path = dir.Path() + "1030000000.dat";
