@@ -218,8 +218,11 @@ bool PublishResponse(const TRunContext& run, const std::string& response) {
   TStringList dat;
   dat.LoadFromFile(settings.NewReportDatName());
   dat.Add(response);
-  UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
+  // The log first: a run killed between the two writes leaves an index that
+  // counts one line fewer than the log holds (the next run counts it again),
+  // never one that counts a response the log does not have.
   dat.SaveToFile(settings.NewReportDatName());
+  UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
   return true;
 }
 
