@@ -241,6 +241,7 @@ void TCheckRun::Finish() {
   if (!DeadList.Items.empty()) UpdateList.Add(DeadReportRelativeIdx);
   UpdateList.Add(NewReportRelativeIdx);
   UpdateList.SaveToFile(Settings.NewArrivalListName());
+  MarkFallenThreads(Run, DeadList);
   Title("VEK");
   AddLogLine("***** Done!! *****  (" + NowText(Run.Env) + ")");
   AddLogLine();

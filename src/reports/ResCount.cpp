@@ -250,11 +250,9 @@ void TResCountPass::WriteCount(const std::string& path, const std::string& index
     if (news) UpdateList.Add(path);
     return;
   }
+  // The fallen mark, when asked for, waits for the end of the run
+  // (MarkFallenThreads).
   DeadList.Add(path);
-  if (!Run.Settings.MarkFallen) return;
-  read();
-  std::string marked = FallenMarkedText(indexText);
-  if (marked != indexText) platform::ReplaceFileAtomically(indexName, marked);
 }
 
 void TResCountPass::Visit(const std::string& path) {
@@ -276,6 +274,17 @@ void UpdateResCounts(const TRunContext& run, const TStringList& datList, TString
                      TStringList& deadList) {
   TResCountPass pass(run, updateList, deadList);
   for (const std::string& path : datList.Items) pass.Visit(path);
+}
+
+void MarkFallenThreads(const TRunContext& run, const TStringList& deadList) {
+  if (!run.Settings.MarkFallen) return;
+  const std::string logPath = run.Settings.LogPath();
+  for (const std::string& path : deadList.Items) {
+    // The count update lists only safe paths; an index file deleted since
+    // has nothing to mark.
+    if (IsSafeRelativePath(path) && platform::FileExists(logPath + path)) MarkIndexFallen(logPath + path);
+    run.Log.ProcessMessages();
+  }
 }
 
 }  // namespace vek

@@ -1,6 +1,7 @@
 // Step 5 of a check run: writes each watched thread's response count from its
 // board's subject cache into its index file, collects the threads with news
-// (UpdateList) and the threads that fell from their boards (DeadList).
+// (UpdateList) and the threads that fell from their boards (DeadList), which
+// get their fallen mark at the end of the run.
 #pragma once
 #include <string>
 #include <string_view>
@@ -15,6 +16,13 @@ namespace vek {
 // Appends to updateList and deadList, in datList order.
 void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
                      TStringList& deadList);
+
+// With the fallen-thread option on, gives every thread of deadList the fallen
+// mark (flag 16), which takes it out of every later run. The driver calls it
+// once the run's reports and new-arrival list are written: a run killed
+// before then leaves its fallen threads watched, and the next run reports
+// them, instead of losing them with the reports it never wrote.
+void MarkFallenThreads(const TRunContext& run, const TStringList& deadList);
 
 // Name of the subject cache file (without directory) that holds the board of a
 // thread path; primarySuffixes decide whether the board comes from the path or
