@@ -198,12 +198,13 @@ TRun RunVek(const std::string& vek, const TWorld& w, int triggerLines = -1, doub
   for (;;) {
     const int got = static_cast<int>(run.Lines.size());
     double wait = 1.0;
-    if (triggerLines >= 0 && got >= triggerLines) {
+    if (!run.Killed && triggerLines >= 0 && got >= triggerLines) {
       wait = (triggerLines == 0 ? 0.0 : run.Arrivals[triggerLines - 1]) + delay - Seconds(start);
       if (wait <= 0) {
+        // What is still in the pipe was written before the kill: read on.
         kill(pid, SIGKILL);
         run.Killed = true;
-        break;
+        wait = 1.0;
       }
     }
     pollfd p{fds[0], POLLIN, 0};
@@ -222,7 +223,7 @@ TRun RunVek(const std::string& vek, const TWorld& w, int triggerLines = -1, doub
   run.End = Seconds(start);
   if (WIFEXITED(status)) {
     run.ExitCode = WEXITSTATUS(status);
-    run.Killed = false;  // it had ended before the kill
+    run.Killed = false;  // it had ended before the kill landed
   }
   return run;
 }
@@ -252,10 +253,6 @@ TSchedule ScheduleOf(const TRun& run) {
   s.Start.push_back(run.End);
   return s;
 }
-
-}  // namespace
-
-namespace {
 
 // ------------------------------------------------------------- checks
 
@@ -438,9 +435,15 @@ bool HasEntries(const TTree& tree, const std::string& path, const std::string& m
   return bytes && bytes->find(mark) != std::string::npos;
 }
 
-}  // namespace
+// ------------------------------------------------------------- the program
 
-namespace {
+// The board server stops once its ports file is gone: so it does when this
+// program is interrupted (ctest's time-out, Ctrl-C).
+char PortsFile[512];
+void OnSignal(int signal) {
+  unlink(PortsFile);
+  _exit(128 + signal);
+}
 
 bool ParseOptions(int argc, char** argv, TOptions& o) {
   for (int i = 1; i < argc; ++i) {
@@ -502,6 +505,9 @@ int main(int argc, char** argv) {
   w.Root = mkdtemp(tmpl);
   w.Boards = w.Root / "boards";
   w.Work = w.Root / "work";
+  std::snprintf(PortsFile, sizeof PortsFile, "%s", (w.Root / "ports.txt").c_str());
+  signal(SIGTERM, OnSignal);
+  signal(SIGINT, OnSignal);
   const auto started = Clock::now();
   TTree before;
   std::unique_ptr<TBoardServer> server;
