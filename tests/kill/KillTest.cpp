@@ -112,7 +112,8 @@ void WriteHost(const TWorld& w) {
     lists[key % 2] += rel + "\r\n";
   };
   for (int b = 0; b < w.O.Boards; ++b)
-    for (int n = 0; n < w.O.Watched; ++n) watch(HostOf(b), BoardName(b), KeyOf(b, n * step), n * step, 10 + (n * step * 7 + b) % 500);
+    for (int i = 0; i < w.O.Watched * step; i += step)
+      watch(HostOf(b), BoardName(b), KeyOf(b, i), i, 10 + (i * 7 + b) % 500);
   watch("h3", "gone", 1600000000LL, 0, 5);
   WriteBytes(w.Host() / "favorite.idx", lists[0]);
   WriteBytes(w.Host() / "work.idx", lists[1]);
@@ -344,8 +345,9 @@ void CheckNewReport(const TTree& final, const TTree& killed, const TTree& after,
   // The index: the uninterrupted run's, counting the lines there are.
   std::string idx = after.at(NewReportIdx);
   const std::string lines = std::to_string(want.size()), now = std::to_string(got.size());
-  idx.replace(idx.find("\t" + lines + "\t" + lines + "\t"), lines.size() * 2 + 3, "\t" + now + "\t" + now + "\t");
-  if (Masked(NewReportIdx, final.at(NewReportIdx)) != Masked(NewReportIdx, idx))
+  const size_t counts = idx.find("\t" + lines + "\t" + lines + "\t");
+  if (counts != std::string::npos) idx.replace(counts, lines.size() * 2 + 3, "\t" + now + "\t" + now + "\t");
+  if (counts == std::string::npos || Masked(NewReportIdx, final.at(NewReportIdx)) != Masked(NewReportIdx, idx))
     check.Fail(NewReportIdx + ": does not count the report's " + now + " lines");
 }
 
