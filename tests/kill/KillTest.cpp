@@ -531,7 +531,7 @@ int main(int argc, char** argv) {
               threads, w.O.Boards + 1, w.O.Lines, reference.End);
 
   std::vector<int> landed(Phases.size() + 1, 0);
-  int failedPoints = 0, temporaries = 0, extra = 0;
+  int failedPoints = 0, temporaries = 0, extra = 0, partly = 0;
   for (size_t k = 0; k < points.size(); ++k) {
     const TPoint& point = points[k];
     const TRun killed = CheckFrom(vek, w, &before, schedule.FirstLine[point.Phase], point.Delay);
@@ -545,6 +545,7 @@ int main(int argc, char** argv) {
     CheckNextRun(ReadTree(w.Work), killedTree, after, w.O.MarkFallen, check);
     temporaries += check.Temporaries;
     extra += check.ExtraResponse;
+    partly += check.PartlyMarked;
     std::printf("kill %2zu: aimed at %-34s +%5.0f ms, landed in %-34s %d temporary file(s)%s%s: %s\n", k + 1,
                 Phases[point.Phase].first.c_str(), point.Delay * 1000,
                 where < 0 ? "(ended before)" : Phases[where].first.c_str(), check.Temporaries,
@@ -557,8 +558,9 @@ int main(int argc, char** argv) {
   std::printf("\n");
   PrintSchedule(schedule, points, landed);
   std::printf("\n%zu kills, %d failed; %d temporary files left by the kills, all removed by the next run%s; "
-              "%d next runs appended a second response to the new-thread report; %.0f s in all\n",
+              "%d next runs appended a second response to the new-thread report%s; %.0f s in all\n",
               points.size(), failedPoints, temporaries, failedPoints ? " (unless reported above)" : "", extra,
+              w.O.MarkFallen ? (", " + std::to_string(partly) + " found fallen threads already marked").c_str() : "",
               Seconds(started));
   server.reset();
   if (!w.O.Keep && failedPoints == 0) fs::remove_all(w.Root);
