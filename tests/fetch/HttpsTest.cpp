@@ -5,17 +5,21 @@
 // from that authority. The program itself is not told about any of it: it
 // trusts what the system trusts, as it does for a user.
 //
-// Windows build under Wine 8: WinInet verifies the server's chain through
-// crypt32, whose root store is filled from the host's bundle, read from the
-// first of Wine's known places that holds certificates
-// (/etc/ssl/certs/ca-certificates.crt on Debian: the same file libcurl
-// uses), so the bind-mounted authority is what WinInet trusts too. crypt32
-// also copies those roots into the prefix's registry (HKLM\Software\Microsoft\SystemCertificates\Root)
-// and brings that copy in line with the
-// host's bundle when a process first opens the root store.
+// Windows build under Wine 8.0 (measured here): WinInet checks the server's
+// chain through crypt32, which fills its root store in each process from the
+// host: the first of Wine's known places that holds certificates, and
+// /etc/ssl/certs/ca-certificates.crt (the file libcurl uses on Debian) is the
+// first of them (the hashed files beside it are not read once that file
+// holds any). So the bind-mounted authority is all WinInet trusts too.
+// Nothing is kept between processes: the prefix's registry gets no copy of
+// the roots (no key "SystemCertificates/Root/Certificates" appears under
+// HKLM's Microsoft key), and a process started outside the namespace
+// against the same running wineserver refuses the good host (WinInet error
+// 12057, its word for an unknown authority) while one inside accepts it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "FetchTestSupport.h"
 #include "TestSupport.h"
@@ -35,6 +39,35 @@ const char* const ExpiredWords = "12037";
 const char* const OtherNameWords = "subject name";
 const char* const ExpiredWords = "expired";
 #endif
+
+// Debian's tinyproxy on loopback, connecting by itself: https goes through it
+// as a CONNECT tunnel. Started in the same namespace, it knows boards.vek.test.
+class TunnelProxy {
+ public:
+  TunnelProxy() {
+    DirUnix = std::string(VEK_BINARY_DIR) + "/tinyproxy-" + test::UniqueName("tls");
+    std::filesystem::create_directories(test::LocalPath(DirUnix));
+    Child.Start({"/bin/bash", test::SourceDir() + "/tests/fetch/tinyproxy.sh", DirUnix});
+    for (int i = 0; i < 300 && !test::Exists(File("port")) && !test::Exists(File("problem")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string port = test::ReadFile(File("port"));
+    if (!port.empty()) Address = "127.0.0.1:" + port.substr(0, port.find('\n'));
+  }
+  ~TunnelProxy() {
+    std::error_code ec;
+    std::filesystem::remove(File("port"), ec);  // tinyproxy.sh stops it then
+    Child.Wait();
+    std::filesystem::remove_all(test::LocalPath(DirUnix), ec);
+  }
+  std::string File(const std::string& name) const {
+    return (std::filesystem::path(test::LocalPath(DirUnix)) / name).string();
+  }
+  std::string Address;  // empty when it did not start; File("problem") says why
+
+ private:
+  std::string DirUnix;
+  test::NativeProcess Child;
+};
 
 std::string Port(const test::BoardServerProcess& server, const std::string& host) {
   std::string address = server.Address(host);
@@ -95,6 +128,22 @@ TEST(HttpsTest, TrustedBoardsAndRefusedCertificates) {
   // The next failure of another kind (a 404 page over https) has no such reason.
   EXPECT_FALSE(FetchSubject(getter, settings, nullptr, url("https", "good", "missing")));
   EXPECT_EQ(getter.TlsFailure(), "");
+
+  // Through the configured proxy: a tunnel, the certificate still checked
+  // end to end, so the other name is refused there too.
+  TunnelProxy proxy;
+  ASSERT_FALSE(proxy.Address.empty()) << test::ReadFile(proxy.File("problem"));
+  settings.Proxy = proxy.Address;
+  server.AddBoard("good", "proxied", list);
+  EXPECT_TRUE(FetchSubject(getter, settings, nullptr, url("https", "good", "proxied"))) << getter.TlsFailure();
+  EXPECT_EQ(test::ReadFile(cache(url("https", "good", "proxied"))), stored);
+  const std::string proxyLog = test::ReadFile(proxy.File("tinyproxy.log"));
+  EXPECT_NE(proxyLog.find("CONNECT " + TlsName + ":" + Port(server, "good")), std::string::npos) << proxyLog;
+  server.AddBoard("other", "proxied", list);
+  test::WriteFile(cache(url("https", "other", "proxied")), previous);
+  EXPECT_FALSE(FetchSubject(getter, settings, nullptr, url("https", "other", "proxied")));
+  EXPECT_EQ(test::ReadFile(cache(url("https", "other", "proxied"))), previous);
+  EXPECT_NE(getter.TlsFailure().find(OtherNameWords), std::string::npos) << getter.TlsFailure();
 }
 
 }  // namespace

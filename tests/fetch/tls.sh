@@ -35,9 +35,8 @@ unshare -m true 2>/dev/null || skip "unshare -m is not permitted here"
 
 dir=$(mktemp -d /tmp/vek-tls.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
-cd "$dir" || exit 1
 make_certificates() {
-  mkdir issued && : > index.txt && echo 1000 > serial &&
+  cd "$dir" && mkdir issued && : > index.txt && echo 1000 > serial &&
   cat > ca.cnf <<'CNF' &&
 [ca]
 default_ca = test_ca
@@ -65,24 +64,23 @@ extendedKeyUsage = serverAuth
 subjectAltName = DNS:${ENV::VEK_TLS_NAME}
 CNF
   # The authority's validity spans every server certificate's, expired one included.
-  openssl req -new -newkey rsa:2048 -nodes -keyout ca.key -out ca.csr -subj "/CN=VEK test authority" &&
+  openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout ca.key -out ca.csr -subj "/CN=VEK test authority" &&
   VEK_TLS_NAME=- openssl ca -batch -config ca.cnf -selfsign -keyfile ca.key -extensions authority -notext \
     -startdate 20190101000000Z -enddate 20991231000000Z -in ca.csr -out ca.pem &&
   for cert in "good boards.vek.test 20200101000000Z 20991231000000Z" \
               "other elsewhere.vek.test 20200101000000Z 20991231000000Z" \
               "old boards.vek.test 20200101000000Z 20200201000000Z"; do
     set -- $cert
-    openssl req -new -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$2" &&
+    openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$2" &&
     VEK_TLS_NAME=$2 openssl ca -batch -config ca.cnf -extensions server -notext \
       -startdate "$3" -enddate "$4" -in "$1.csr" -out "$1.pem" || return 1
   done
   { cat /etc/hosts; echo "127.0.0.1 boards.vek.test elsewhere.vek.test"; } > hosts
 }
-make_certificates > openssl.log 2>&1 || { cat openssl.log; echo "could not make the test certificates" >&2; exit 1; }
+(make_certificates > "$dir/openssl.log" 2>&1) || { cat "$dir/openssl.log"; echo "could not make the test certificates" >&2; exit 1; }
 chmod 755 "$dir"
 
 export VEK_TLS_DIR=$dir
-cd / || exit 1
 unshare -m --propagation private bash -c '
   mount --bind "$VEK_TLS_DIR/ca.pem" "$0" && mount --bind "$VEK_TLS_DIR/hosts" /etc/hosts || exit 1
   exec "$@"' "$bundle" "$@"
