@@ -20,6 +20,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "FetchTestSupport.h"
 #include "TestSupport.h"
@@ -69,46 +70,60 @@ class TunnelProxy {
   test::NativeProcess Child;
 };
 
-std::string Port(const test::BoardServerProcess& server, const std::string& host) {
-  std::string address = server.Address(host);
-  return address.substr(address.find(':') + 1);
-}
+const std::string List = "1000000002.dat<>second (7)\n1000000001.dat<>first (5)\n";
+const std::string Stored = "1000000001.dat<>first (5)\r\n1000000002.dat<>second (7)\r\n";
+const std::string Previous = "1000000009.dat<>the previous list (1)\r\n";
 
-TEST(HttpsTest, TrustedBoardsAndRefusedCertificates) {
-  const char* tlsDir = std::getenv("VEK_TLS_DIR");
-  if (!tlsDir || !*tlsDir) GTEST_SKIP() << "run by tests/fetch/tls.sh (the https test), which makes the authority";
-  // Hosts on 127.0.0.1 (the address boards.vek.test has), each on a port of
-  // its own; every one but "a" speaks TLS with its certificate from tlsDir.
-  test::BoardServerProcess server({"a", "good", "old", "other"}, {"--single-address", "--tls", tlsDir});
-  ASSERT_TRUE(server.Running()) << server.Problem();
-  test::TempDir dir;
-  TFetchSettings settings;
-  settings.SbjPath = dir.Path();
-  THttpGet getter;
-  const std::string list = "1000000002.dat<>second (7)\n1000000001.dat<>first (5)\n";
-  const std::string stored = "1000000001.dat<>first (5)\r\n1000000002.dat<>second (7)\r\n";
-  const std::string previous = "1000000009.dat<>the previous list (1)\r\n";
-  auto url = [&](const char* scheme, const std::string& host, const std::string& board) {
-    return std::string(scheme) + "://" + TlsName + ":" + Port(server, host) + "/" + board + "/subject.txt";
-  };
-  auto cache = [&](const std::string& boardUrl) { return dir.Path() + SubjectCacheName(boardUrl) + ".txt"; };
+class HttpsTest : public ::testing::Test {
+ protected:
+  // One board server for the suite: hosts on 127.0.0.1 (the address
+  // boards.vek.test has), each on a port of its own; every one but "a"
+  // speaks TLS with its certificate from the authority's directory.
+  static void SetUpTestSuite() {
+    const char* tlsDir = std::getenv("VEK_TLS_DIR");
+    if (tlsDir && *tlsDir)
+      Server = std::make_unique<test::BoardServerProcess>(std::vector<std::string>{"a", "good", "old", "other"},
+                                                          std::vector<std::string>{"--single-address", "--tls", tlsDir});
+  }
+  static void TearDownTestSuite() { Server.reset(); }
+  void SetUp() override {
+    if (!Server) GTEST_SKIP() << "run by tests/fetch/tls.sh (the https test), which makes the authority";
+    ASSERT_TRUE(Server->Running()) << Server->Problem();
+    Settings.SbjPath = Dir.Path();
+  }
 
-  // A board over https: stored like any other, the previous list replaced.
-  server.AddBoard("good", "news", list);
-  test::WriteFile(cache(url("https", "good", "news")), previous);
-  EXPECT_TRUE(FetchSubject(getter, settings, nullptr, url("https", "good", "news"))) << getter.TlsFailure();
-  EXPECT_EQ(test::ReadFile(cache(url("https", "good", "news"))), stored);
-  EXPECT_EQ(server.Requests("/news/subject.txt").size(), 1u);
+  static std::string Url(const char* scheme, const std::string& host, const std::string& board) {
+    std::string address = Server->Address(host);
+    return std::string(scheme) + "://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
+  }
+  std::string Cache(const std::string& boardUrl) const { return Dir.Path() + SubjectCacheName(boardUrl) + ".txt"; }
+  bool Fetch(const std::string& url) { return FetchSubject(Getter, Settings, nullptr, url); }
+
+  static inline std::unique_ptr<test::BoardServerProcess> Server;
+  test::TempDir Dir;
+  TFetchSettings Settings;
+  THttpGet Getter;
+};
+
+TEST_F(HttpsTest, ABoardOverHttpsAndOneThatMovedThereWithA301) {
+  // Stored like any other board, the previous list replaced.
+  Server->AddBoard("good", "news", List);
+  test::WriteFile(Cache(Url("https", "good", "news")), Previous);
+  EXPECT_TRUE(Fetch(Url("https", "good", "news"))) << Getter.TlsFailure();
+  EXPECT_EQ(test::ReadFile(Cache(Url("https", "good", "news"))), Stored);
+  EXPECT_EQ(Server->Requests("/news/subject.txt").size(), 1u);
 
   // An http board that moved to https for good: stored under its http name.
-  server.AddBoard("good", "moved", list);
-  server.AddBoard("a", "moved", "", "redirect " + url("https", "good", "moved") + "\nstatus 301\n");
-  EXPECT_TRUE(FetchSubject(getter, settings, nullptr, url("http", "a", "moved"))) << getter.TlsFailure();
-  EXPECT_EQ(test::ReadFile(cache(url("http", "a", "moved"))), stored);
-  EXPECT_EQ(server.Requests("/moved/subject.txt").size(), 2u);  // the 301, then the list over TLS
+  Server->AddBoard("good", "moved", List);
+  Server->AddBoard("a", "moved", "", "redirect " + Url("https", "good", "moved") + "\nstatus 301\n");
+  EXPECT_TRUE(Fetch(Url("http", "a", "moved"))) << Getter.TlsFailure();
+  EXPECT_EQ(test::ReadFile(Cache(Url("http", "a", "moved"))), Stored);
+  EXPECT_EQ(Server->Requests("/moved/subject.txt").size(), 2u);  // the 301, then the list over TLS
+}
 
-  // Certificates the system refuses: a failed board whose cache stays as it
-  // was, no request sent, and the library's reason kept for the log.
+// A failed board whose cache stays as it was, no request sent over the
+// refused connection, and the library's reason kept for the log line.
+TEST_F(HttpsTest, RefusedCertificatesFailTheBoardAndSayWhy) {
   struct Refused {
     const char* what;
     std::string host;
@@ -117,33 +132,37 @@ TEST(HttpsTest, TrustedBoardsAndRefusedCertificates) {
                  {"an expired certificate", "old", ExpiredWords}};
   for (const Refused& r : refused) {
     std::string board = test::UniqueName("refused");
-    server.AddBoard(r.host, board, list);
-    test::WriteFile(cache(url("https", r.host, board)), previous);
-    EXPECT_FALSE(FetchSubject(getter, settings, nullptr, url("https", r.host, board))) << r.what;
-    EXPECT_EQ(test::ReadFile(cache(url("https", r.host, board))), previous) << r.what;
-    EXPECT_TRUE(server.Requests(board).empty()) << r.what;
-    EXPECT_NE(getter.TlsFailure().find(r.words), std::string::npos) << r.what << ": " << getter.TlsFailure();
-    std::printf("  %-32s refused: %s\n", r.what, getter.TlsFailure().c_str());
+    Server->AddBoard(r.host, board, List);
+    test::WriteFile(Cache(Url("https", r.host, board)), Previous);
+    EXPECT_FALSE(Fetch(Url("https", r.host, board))) << r.what;
+    EXPECT_EQ(test::ReadFile(Cache(Url("https", r.host, board))), Previous) << r.what;
+    EXPECT_TRUE(Server->Requests(board).empty()) << r.what;
+    EXPECT_NE(Getter.TlsFailure().find(r.words), std::string::npos) << r.what << ": " << Getter.TlsFailure();
+    std::printf("  %-32s refused: %s\n", r.what, Getter.TlsFailure().c_str());
   }
   // The next failure of another kind (a 404 page over https) has no such reason.
-  EXPECT_FALSE(FetchSubject(getter, settings, nullptr, url("https", "good", "missing")));
-  EXPECT_EQ(getter.TlsFailure(), "");
+  EXPECT_FALSE(Fetch(Url("https", "good", "missing")));
+  EXPECT_EQ(Getter.TlsFailure(), "");
+}
 
-  // Through the configured proxy: a tunnel, the certificate still checked
-  // end to end, so the other name is refused there too.
+// Through the configured proxy: a tunnel, the certificate still checked end
+// to end, so another name is refused there too.
+TEST_F(HttpsTest, ThroughTheProxyATunnelWithTheCertificateStillChecked) {
   TunnelProxy proxy;
   ASSERT_FALSE(proxy.Address.empty()) << test::ReadFile(proxy.File("problem"));
-  settings.Proxy = proxy.Address;
-  server.AddBoard("good", "proxied", list);
-  EXPECT_TRUE(FetchSubject(getter, settings, nullptr, url("https", "good", "proxied"))) << getter.TlsFailure();
-  EXPECT_EQ(test::ReadFile(cache(url("https", "good", "proxied"))), stored);
+  Settings.Proxy = proxy.Address;
+  Server->AddBoard("good", "proxied", List);
+  EXPECT_TRUE(Fetch(Url("https", "good", "proxied"))) << Getter.TlsFailure();
+  EXPECT_EQ(test::ReadFile(Cache(Url("https", "good", "proxied"))), Stored);
   const std::string proxyLog = test::ReadFile(proxy.File("tinyproxy.log"));
-  EXPECT_NE(proxyLog.find("CONNECT " + TlsName + ":" + Port(server, "good")), std::string::npos) << proxyLog;
-  server.AddBoard("other", "proxied", list);
-  test::WriteFile(cache(url("https", "other", "proxied")), previous);
-  EXPECT_FALSE(FetchSubject(getter, settings, nullptr, url("https", "other", "proxied")));
-  EXPECT_EQ(test::ReadFile(cache(url("https", "other", "proxied"))), previous);
-  EXPECT_NE(getter.TlsFailure().find(OtherNameWords), std::string::npos) << getter.TlsFailure();
+  std::string address = Server->Address("good");
+  EXPECT_NE(proxyLog.find("CONNECT " + TlsName + address.substr(address.find(':'))), std::string::npos) << proxyLog;
+
+  Server->AddBoard("other", "proxied", List);
+  test::WriteFile(Cache(Url("https", "other", "proxied")), Previous);
+  EXPECT_FALSE(Fetch(Url("https", "other", "proxied")));
+  EXPECT_EQ(test::ReadFile(Cache(Url("https", "other", "proxied"))), Previous);
+  EXPECT_NE(Getter.TlsFailure().find(OtherNameWords), std::string::npos) << Getter.TlsFailure();
 }
 
 }  // namespace
