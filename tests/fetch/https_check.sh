@@ -8,6 +8,7 @@
 # one with a certificate for another name and one with an expired one. The
 # two refused boards fail with the library's reason on their log line, their
 # previous lists stay in the cache, and they are listed in failed.txt.
+# VEK_KEEP=1 keeps its directory (/tmp/vek-https-check.*) for a look afterwards.
 set -u
 server=$1
 shift
