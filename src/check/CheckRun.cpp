@@ -158,7 +158,10 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   }
   BanList.Add(ServerPart(line));
   FailedList.Add(line);
-  AppendToLogLine("failed(" + Form.ElapsedText(t) + "s)");
+  // A refused certificate is told apart from a board that is down: the
+  // reader has to do something about it, and nothing else says what.
+  const std::string& tls = getter.TlsFailure();
+  AppendToLogLine("failed(" + Form.ElapsedText(t) + "s)" + (tls.empty() ? "" : ": " + tls));
 }
 
 void TCheckRun::DownloadAll() {

@@ -29,6 +29,7 @@ struct THttpGet::Impl {
   platform::HttpSession* Session = nullptr;  // under Mutex: the running download's session
   std::string Url, Agent, Proxy;
   std::string Response;
+  std::string TlsFailure;
   std::thread Worker;
 
   void Mark() { LastActivity.store(platform::TickCount()); }
@@ -53,6 +54,7 @@ void THttpGet::Impl::Download() {
   Mark();
   std::string().swap(Response);
   Response.reserve(InitialCapacity);
+  TlsFailure.clear();
   auto session = std::make_unique<platform::HttpSession>();
   {
     std::lock_guard<std::mutex> lock(Mutex);
@@ -76,6 +78,7 @@ void THttpGet::Impl::Download() {
   }
   if (!ok) {
     std::string().swap(Response);
+    TlsFailure = session->TlsFailure();
     return;
   }
   // "x-gzip" counts as well: any value naming gzip.
@@ -130,6 +133,8 @@ void THttpGet::Abort() {
 }
 
 const std::string& THttpGet::ResponseStream() const { return impl_->Response; }
+
+const std::string& THttpGet::TlsFailure() const { return impl_->TlsFailure; }
 
 bool THttpGet::WaitIdle(uint32_t milliseconds) const {
   std::unique_lock<std::mutex> lock(impl_->Mutex);

@@ -28,6 +28,10 @@ class THttpGet {
   // The body of the last download (decoded when gzip-encoded); empty after a
   // failure. Read only while Idle().
   const std::string& ResponseStream() const;
+  // Why the last download failed when its secure connection was refused
+  // (the HTTP library's words, e.g. an untrusted or expired certificate);
+  // empty for every other outcome. Read only while Idle().
+  const std::string& TlsFailure() const;
   // Blocks until the worker is idle or the timeout passes (event-driven waiting).
   bool WaitIdle(uint32_t milliseconds) const;
 

@@ -43,6 +43,11 @@ class HttpSession {
   bool Get(const std::string& url, const ChunkHandler& onChunk);
   // The response's Content-Encoding value after Get ("" when absent).
   const std::string& ContentEncoding() const { return ContentEncoding_; }
+  // After a failed Get whose secure connection was refused (the server's
+  // certificate is not trusted, expired or for another name; the TLS
+  // handshake failed): why, in the HTTP library's own words. "" otherwise.
+  // https uses the system's trust store; there is nothing to configure.
+  const std::string& TlsFailure() const { return TlsFailure_; }
   // Worker thread: releases the handles of the download.
   void Close();
 
@@ -54,6 +59,7 @@ class HttpSession {
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::string ContentEncoding_;
+  std::string TlsFailure_;
 };
 
 // Takes the HTTP library out of an offline mode (Windows); nothing elsewhere.

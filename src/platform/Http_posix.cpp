@@ -57,6 +57,24 @@ class TTransfer {
   CURL* Easy;
 };
 
+// The failures of a secure connection: the server's certificate refused by
+// the system's trust store, or no TLS session at all.
+bool IsTlsFailure(CURLcode result) {
+  switch (result) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 struct HttpSession::Impl {
@@ -69,6 +87,7 @@ struct HttpSession::Impl {
   size_t Received = 0;
   bool Refused = false;  // the handler or the cap stopped the body
   std::string* Encoding = nullptr;
+  char Error[CURL_ERROR_SIZE] = {};  // libcurl's detailed text of the last failure
 
   static size_t Write(char* data, size_t size, size_t count, void* user) {
     auto* self = static_cast<Impl*>(user);
@@ -121,7 +140,7 @@ bool HttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const s
          SetOption(easy, CURLOPT_WRITEFUNCTION, &Impl::Write) && SetOption(easy, CURLOPT_WRITEDATA, this) &&
          SetOption(easy, CURLOPT_HEADERFUNCTION, &Impl::Header) && SetOption(easy, CURLOPT_HEADERDATA, this) &&
          SetOption(easy, CURLOPT_NOPROGRESS, 0L) && SetOption(easy, CURLOPT_XFERINFOFUNCTION, &Impl::Progress) &&
-         SetOption(easy, CURLOPT_XFERINFODATA, this);
+         SetOption(easy, CURLOPT_XFERINFODATA, this) && SetOption(easy, CURLOPT_ERRORBUFFER, Error);
 }
 
 HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {
@@ -152,6 +171,8 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
 
 bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
+  TlsFailure_.clear();
+  impl_->Error[0] = '\0';
   CURL* easy = impl_->Easy.get();
   CURLM* multi = impl_->Multi.get();
   if (!easy || impl_->Aborted.load()) return false;
@@ -174,6 +195,7 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   while (CURLMsg* msg = curl_multi_info_read(multi, &left))
     if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
   impl_->OnChunk = nullptr;
+  if (IsTlsFailure(result)) TlsFailure_ = impl_->Error[0] ? impl_->Error : curl_easy_strerror(result);
   return result == CURLE_OK && !impl_->Aborted.load() && !impl_->Refused;
 }
 

@@ -10,6 +10,9 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "platform/Sjis.h"
+#include "platform/Win32System.h"
+
 namespace vek::platform {
 namespace {
 
@@ -21,6 +24,39 @@ void CloseHandleOnce(std::atomic<HINTERNET>& slot) {
   if (HINTERNET handle = slot.exchange(nullptr)) InternetCloseHandle(handle);
 }
 
+// WinInet's refusals of a secure connection, with a text of our own for a
+// system that has none in wininet.dll's message table (Wine).
+const char* TlsErrorName(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_INVALID_CA: return "the certificate's authority is not trusted";
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID: return "the certificate is for another host name";
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID: return "the certificate has expired or is not yet valid";
+    case ERROR_INTERNET_SEC_CERT_REVOKED: return "the certificate has been revoked";
+    case ERROR_INTERNET_SEC_CERT_ERRORS: return "the certificate has errors";
+    case ERROR_INTERNET_SEC_INVALID_CERT: return "the certificate is invalid";
+    case ERROR_INTERNET_SEC_CERT_NO_REV: return "the certificate's revocation cannot be checked";
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED: return "the certificate's revocation check failed";
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return "the secure channel failed";
+    default: return nullptr;
+  }
+}
+
+// "WinInet error 12045: " and the system's message for it, or our own text.
+std::string TlsFailureText(DWORD error) {
+  const char* name = TlsErrorName(error);
+  if (!name) return {};
+  std::string text = "WinInet error " + std::to_string(error) + ": ";
+  wchar_t* message = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                    FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                GetModuleHandleW(L"wininet.dll"), error, 0, reinterpret_cast<wchar_t*>(&message), 0,
+                                nullptr);
+  std::string system = length ? win32::Narrow(std::wstring_view(message, length)) : std::string();
+  if (message) LocalFree(message);
+  system = std::string(TrimBlanks(system));
+  return text + (system.empty() ? name : system);
+}
+
 }  // namespace
 
 struct HttpSession::Impl {
@@ -28,6 +64,7 @@ struct HttpSession::Impl {
   std::atomic<bool> Aborted{false};
   HINTERNET Connection = nullptr;  // worker only
   HINTERNET Request = nullptr;     // worker only
+  DWORD SendError = 0;             // worker only: why the last request could not be sent
 
   bool Send(HINTERNET internet, const std::string& url);
   std::string RedirectTarget(const std::string& url);
@@ -98,8 +135,10 @@ bool HttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
   if (!Request) return false;
   SetDword(Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
   SetDword(Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
-  return HttpSendRequestA(Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()), nullptr,
-                          0);
+  if (HttpSendRequestA(Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()), nullptr, 0))
+    return true;
+  SendError = GetLastError();
+  return false;
 }
 
 // The absolute URL a redirect answer sends us to; empty when the answer is
@@ -153,9 +192,14 @@ bool HttpSession::Impl::BodyComplete(size_t received) {
 
 bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
+  TlsFailure_.clear();
+  impl_->SendError = 0;
   HINTERNET internet = impl_->Internet.load();
   if (!internet || impl_->Aborted.load()) return false;
-  if (!impl_->SendFollowingRedirects(internet, url)) return false;
+  if (!impl_->SendFollowingRedirects(internet, url)) {
+    TlsFailure_ = TlsFailureText(impl_->SendError);
+    return false;
+  }
 
   char buffer[HttpChunkSize];
   size_t received = 0;

@@ -210,18 +210,24 @@ void SplitCacheName(std::string_view cacheFileName, std::string& hostPath, std::
   board = name.substr(split);
 }
 
+// The cache name of a board listed as https (in subject_list.txt) keeps its
+// scheme; every other cache name is an http board's, without one.
+std::string WithScheme(const std::string& hostPath) {
+  return hostPath.rfind("https://", 0) == 0 ? hostPath : "http://" + hostPath;
+}
+
 }  // namespace
 
 std::string ThreadUrlPrefixOfCacheName(std::string_view cacheFileName) {
   std::string hostPath, board;
   SplitCacheName(cacheFileName, hostPath, board);
-  return "http://" + hostPath + "test/read.cgi/" + board + "/";
+  return WithScheme(hostPath) + "test/read.cgi/" + board + "/";
 }
 
 std::string BoardUrlOfCacheName(std::string_view cacheFileName) {
   std::string hostPath, board;
   SplitCacheName(cacheFileName, hostPath, board);
-  return "http://" + hostPath + board + "/";
+  return WithScheme(hostPath) + board + "/";
 }
 
 // --- snapshot files ------------------------------------------------------------------

@@ -4,10 +4,12 @@
 # DIR gets the configuration, tinyproxy's log and, once it listens, the file
 # "port" (written whole). UPSTREAM ("127.0.0.1:PORT") is the proxy every
 # request is handed on to: the board server's, which knows the test's host
-# names. Stops tinyproxy when DIR/port is removed, or after five minutes.
+# names; with UPSTREAM empty tinyproxy connects itself (CONNECT tunnels for
+# https included). Stops tinyproxy when DIR/port is removed, or after five
+# minutes.
 set -u
 dir=$1
-upstream=$2
+upstream=${2:-}
 command -v tinyproxy >/dev/null || { echo "tinyproxy is not installed" > "$dir/problem"; exit 1; }
 pid=
 for attempt in $(seq 1 20); do
@@ -21,8 +23,8 @@ LogFile "$dir/tinyproxy.log"
 LogLevel Info
 MaxClients 20
 Allow 127.0.0.1
-Upstream http $upstream
 CONF
+  [ -z "$upstream" ] || echo "Upstream http $upstream" >> "$dir/tinyproxy.conf"
   tinyproxy -d -c "$dir/tinyproxy.conf" >/dev/null 2>&1 &
   pid=$!
   for i in $(seq 1 50); do

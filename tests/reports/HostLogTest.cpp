@@ -125,6 +125,10 @@ TEST(HostLogText, ThreadUrlsFromPathsAndCacheNames) {
   EXPECT_EQ(ThreadUrlPrefixOfCacheName("egg.5ch.net%2Fnews.txt"), "http://egg.5ch.net/test/read.cgi/news/");
   EXPECT_EQ(BoardUrlOfCacheName("egg.5ch.net%2Fnews.txt"), "http://egg.5ch.net/news/");
   EXPECT_EQ(BoardUrlOfCacheName("jbbs.example%3A81%2Fgame%2F123.txt"), "http://jbbs.example:81/game/123/");
+  // A board listed as https keeps its scheme in the cache name and in its links.
+  EXPECT_EQ(BoardUrlOfCacheName("https%3A%2F%2Fegg.5ch.net%2Fnews.txt"), "https://egg.5ch.net/news/");
+  EXPECT_EQ(ThreadUrlPrefixOfCacheName("https%3A%2F%2Fegg.5ch.net%3A8443%2Fnews.txt"),
+            "https://egg.5ch.net:8443/test/read.cgi/news/");
 }
 
 TEST(HostLogSnapshot, KeysOfEveryCacheLineInOrder) {

@@ -134,8 +134,10 @@ class RecordingServer : public httplib::Server {
 
 }  // namespace
 
+// A TLS host's requests are not peeked (the socket carries ciphertext); their
+// heads are logged as httplib parsed them.
 struct BoardSite::Listener {
-  RecordingServer Server;
+  std::unique_ptr<httplib::Server> Server;
   std::thread Thread;
 };
 
@@ -219,7 +221,7 @@ struct Handlers {
       return;
     }
     if (!config.Redirect.empty()) {
-      res.status = 302;
+      res.status = config.Status >= 300 && config.Status < 400 ? config.Status : 302;
       res.set_header("Location", RedirectTarget(config.Redirect));
       res.set_content("", "text/html");
       return;
@@ -323,18 +325,22 @@ BoardSite::~BoardSite() { Stop(); }
 bool BoardSite::Listen(std::vector<Host> hosts, bool proxy, const std::string& proxyAddress, std::string& error) {
   Hosts_ = std::move(hosts);
   auto handlers = std::make_shared<Handlers>(Handlers{*this});
-  auto start = [&](const std::string& address, int& port, httplib::Server::Handler handler) {
+  auto start = [&](const std::string& address, int& port, httplib::Server::Handler handler,
+                   const Host* tls) {
     auto listener = std::make_unique<Listener>();
-    listener->Server.set_keep_alive_max_count(1);
-    listener->Server.Get(".*", handler);
-    listener->Server.Post(".*", handler);
+    if (tls) listener->Server = std::make_unique<httplib::SSLServer>(tls->CertFile.c_str(), tls->KeyFile.c_str());
+    else listener->Server = std::make_unique<RecordingServer>();
+    httplib::Server& server = *listener->Server;
+    if (!server.is_valid()) return false;
+    server.set_keep_alive_max_count(1);
+    server.Get(".*", handler);
+    server.Post(".*", handler);
     if (port == 0) {
-      port = listener->Server.bind_to_any_port(address);
+      port = server.bind_to_any_port(address);
       if (port <= 0) return false;
-    } else if (!listener->Server.bind_to_port(address, port)) {
+    } else if (!server.bind_to_port(address, port)) {
       return false;
     }
-    RecordingServer& server = listener->Server;
     listener->Thread = std::thread([&server] { server.listen_after_bind(); });
     Listeners.push_back(std::move(listener));
     return true;
@@ -343,14 +349,14 @@ bool BoardSite::Listen(std::vector<Host> hosts, bool proxy, const std::string& p
     const Host* h = &host;
     if (!start(host.Address, host.Port, [handlers, h](const httplib::Request& req, httplib::Response& res) {
           handlers->Direct(*h, req, res);
-        })) {
+        }, host.CertFile.empty() ? nullptr : h)) {
       error = "cannot listen on " + host.Address + ":" + std::to_string(host.Port);
       return false;
     }
   }
   if (proxy && !start(proxyAddress, ProxyPort_, [handlers](const httplib::Request& req, httplib::Response& res) {
         handlers->Proxy(req, res);
-      })) {
+      }, nullptr)) {
     error = "cannot listen on " + proxyAddress + " for the proxy";
     return false;
   }
@@ -359,7 +365,7 @@ bool BoardSite::Listen(std::vector<Host> hosts, bool proxy, const std::string& p
 
 void BoardSite::Stop() {
   Stopping.store(true);
-  for (auto& listener : Listeners) listener->Server.stop();
+  for (auto& listener : Listeners) listener->Server->stop();
   for (auto& listener : Listeners)
     if (listener->Thread.joinable()) listener->Thread.join();
   Listeners.clear();

@@ -15,6 +15,8 @@ struct Host {
   std::string Dir;       // its path
   std::string Address;   // the loopback address it listens on
   int Port = 0;
+  // Served over TLS with this certificate chain and key (PEM files) when set.
+  std::string CertFile, KeyFile;
 };
 
 struct SiteOptions {

@@ -27,6 +27,7 @@ void OnSignal(int) { Signalled = 1; }
 struct Options {
   vekserver::SiteOptions Site;
   std::string PortsFile;
+  std::string TlsDir;  // NAME.pem and NAME.key here: host NAME speaks TLS
   int TimeLimit = 900;
   bool SingleAddress = false;
   int FirstOctet = 2;
@@ -39,7 +40,7 @@ struct Options {
 void Usage() {
   std::cerr << "usage: vek-board-server --root DIR [--ports-file FILE] [--log FILE]\n"
                "         [--time-limit SECONDS] [--gzip] [--proxy] [--single-address]\n"
-               "         [--first-address N] [--port N] [--watch-stdin] [--quiet]\n";
+               "         [--first-address N] [--port N] [--tls DIR] [--watch-stdin] [--quiet]\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -58,6 +59,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (arg == "--single-address") options.SingleAddress = true;
     else if (arg == "--first-address") options.FirstOctet = std::stoi(value());
     else if (arg == "--port") options.Port = std::stoi(value());
+    else if (arg == "--tls") options.TlsDir = value();
     else if (arg == "--watch-stdin") options.WatchStdin = true;
     else if (arg == "--quiet") options.Quiet = true;
     else throw std::invalid_argument("unknown option " + arg);
@@ -79,6 +81,13 @@ std::vector<vekserver::Host> HostsOf(const Options& options) {
     host.Dir = (fs::path(options.Site.Root) / name).string();
     host.Address = options.SingleAddress ? "127.0.0.1" : "127.0.0." + std::to_string(octet++);
     host.Port = options.Port;
+    if (!options.TlsDir.empty()) {
+      fs::path cert = fs::path(options.TlsDir) / (name + ".pem"), key = fs::path(options.TlsDir) / (name + ".key");
+      if (fs::exists(cert) && fs::exists(key)) {
+        host.CertFile = cert.string();
+        host.KeyFile = key.string();
+      }
+    }
     hosts.push_back(host);
   }
   return hosts;
