@@ -24,14 +24,22 @@ mkdir -p "$out/obj"
 sources=$(ls "$here"/src/support/*.cpp "$here"/src/fetch/*.cpp "$here"/src/reports/*.cpp "$here"/src/check/*.cpp \
   "$here"/src/shell/*.cpp "$here"/src/platform/*.cpp | grep -v '_win32\.cpp$')
 objects=()
+changed=0
 for s in $sources; do
   o=$out/obj/$(echo "${s#$here/src/}" | tr / _).o
   if [ ! -f "$o" ] || [ "$s" -nt "$o" ] || [ -n "$(find "$here/src" -name '*.h' -newer "$o" -print -quit)" ]; then
     "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$s" -o "$o"
+    changed=1
   fi
   objects+=("$o")
 done
-ar rcs "$out/libvek_fuzz.a" "${objects[@]}"
+# The archive is only rewritten when an object changed, so that runs of
+# other targets going on at the same time keep their binaries.
+if [ $changed = 1 ] || [ ! -f "$out/libvek_fuzz.a" ]; then
+  rm -f "$out/libvek_fuzz.a.new"
+  ar rcs "$out/libvek_fuzz.a.new" "${objects[@]}"
+  mv "$out/libvek_fuzz.a.new" "$out/libvek_fuzz.a"
+fi
 status=0
 for t in "${targets[@]}"; do
   bin=$out/$t
