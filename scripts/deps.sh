@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   locales xvfb xauth x11-utils imagemagick fonts-vlgothic
   tinyproxy
+  clang libclang-rt-14-dev
 )
 if [ "${1:-}" = package ]; then
   packages+=(help2man lintian dpkg-dev fakeroot systemd debootstrap)

@@ -20,19 +20,28 @@ version=$(sed -n 's/^project(VEK VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.t
 flags=(-DVEK_VERSION_TEXT="\"$version\"" -std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined
        -finput-charset=UTF-8 -I"$here/src" -I"$here/fuzz" -DVEK_FUZZING)
 mkdir -p "$out/obj"
-# The portable core and the POSIX layer, without the front-end's main.
-sources=$(ls "$here"/src/support/*.cpp "$here"/src/fetch/*.cpp "$here"/src/reports/*.cpp "$here"/src/check/*.cpp \
-  "$here"/src/shell/*.cpp "$here"/src/platform/*.cpp | grep -v '_win32\.cpp$')
+# The portable core and the POSIX layer, without the front-end's main: only
+# the layers the targets read from (the check run and the shell stay out).
+sources=$(ls "$here"/src/support/*.cpp "$here"/src/fetch/*.cpp "$here"/src/reports/*.cpp \
+  "$here"/src/platform/*.cpp | grep -v '_win32\.cpp$')
+compile() {
+  "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$1" -o "$2.tmp" && mv "$2.tmp" "$2"
+}
 objects=()
 changed=0
 for s in $sources; do
   o=$out/obj/$(echo "${s#$here/src/}" | tr / _).o
   if [ ! -f "$o" ] || [ "$s" -nt "$o" ] || [ -n "$(find "$here/src" -name '*.h' -newer "$o" -print -quit)" ]; then
-    "$cxx" "${flags[@]}" -fsanitize=fuzzer-no-link -c "$s" -o "$o"
+    rm -f "$o"
+    compile "$s" "$o" &
     changed=1
+    while [ "$(jobs -rp | wc -l)" -ge "${VEK_JOBS:-2}" ]; do wait -n || true; done
   fi
   objects+=("$o")
 done
+wait
+# A unit that did not compile has no object.
+for o in "${objects[@]}"; do [ -f "$o" ] || { echo "fuzz build failed: $o" >&2; exit 1; }; done
 # The archive is only rewritten when an object changed, so that runs of
 # other targets going on at the same time keep their binaries.
 if [ $changed = 1 ] || [ ! -f "$out/libvek_fuzz.a" ]; then
