@@ -3,12 +3,22 @@
 # undefined-behaviour sanitizers and runs each for SECONDS (default 60) over
 # its corpus (fuzz/corpus/NAME; new inputs found go to build/fuzz/corpus/NAME).
 # Inputs that crashed once are kept in fuzz/regressions/NAME and run first.
+# "merge" minimises the committed corpus together with what runs found into
+# fuzz/corpus/NAME (libFuzzer's -merge=1: the smallest inputs that keep all
+# coverage).
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
+#   scripts/fuzz.sh merge [TARGET...]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${VEK_BUILD_ROOT:-$here/build}
 out=$root/fuzz
-seconds=${1:-60}
+mode=run
+if [ "${1:-}" = merge ]; then
+  mode=merge
+  seconds=0
+else
+  seconds=${1:-60}
+fi
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
@@ -53,11 +63,26 @@ status=0
 for t in "${targets[@]}"; do
   bin=$out/$t
   if [ ! -f "$bin" ] || [ "$here/fuzz/$t.cpp" -nt "$bin" ] || [ "$out/libvek_fuzz.a" -nt "$bin" ]; then
-    "$cxx" "${flags[@]}" -fsanitize=fuzzer "$here/fuzz/$t.cpp" "$out/libvek_fuzz.a" -lz -lcurl -lpthread -o "$bin"
+    "$cxx" "${flags[@]}" -fsanitize=fuzzer "$here/fuzz/$t.cpp" "$out/libvek_fuzz.a" -lz -lcurl -lpthread -o "$bin.new"
+    mv "$bin.new" "$bin"
   fi
   corpus=$here/fuzz/corpus/$t
   regressions=$here/fuzz/regressions/$t
   mkdir -p "$corpus" "$regressions" "$out/corpus/$t" "$out/artifacts/$t"
+  if [ $mode = merge ]; then
+    rm -rf "$out/merged/$t"
+    mkdir -p "$out/merged/$t"
+    if ! "$bin" -merge=1 -timeout=10 -rss_limit_mb=2048 "$out/merged/$t" "$corpus" "$out/corpus/$t" \
+        > "$out/$t.merge.log" 2>&1; then
+      echo "$t: merge failed (log $out/$t.merge.log)"
+      status=1
+      continue
+    fi
+    find "$corpus" -type f -delete
+    cp "$out/merged/$t"/* "$corpus"/
+    echo "=== $t: corpus of $(ls "$corpus" | wc -l) inputs, $(cat "$corpus"/* | wc -c) bytes"
+    continue
+  fi
   echo "=== $t: ${seconds}s"
   if [ -n "$(ls -A "$regressions")" ]; then
     "$bin" -runs=0 "$regressions"/* > "$out/$t.regressions.log" 2>&1 || { echo "$t: a kept regression input fails again"; status=1; continue; }
