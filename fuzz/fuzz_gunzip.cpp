@@ -11,9 +11,16 @@
 
 namespace {
 
+// One compressor per level, reset for each input: a fresh one per input
+// would spend the run in the allocator.
 std::string Gzipped(std::string_view text, int level) {
-  z_stream stream{};
-  if (deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) std::abort();
+  static z_stream streams[10];
+  static bool ready[10];
+  z_stream& stream = streams[level];
+  if (!ready[level] && deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    std::abort();
+  ready[level] = true;
+  if (deflateReset(&stream) != Z_OK) std::abort();
   std::string out(deflateBound(&stream, static_cast<uLong>(text.size())) + 32, '\0');
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
   stream.avail_in = static_cast<uInt>(text.size());
@@ -21,7 +28,6 @@ std::string Gzipped(std::string_view text, int level) {
   stream.avail_out = static_cast<uInt>(out.size());
   if (deflate(&stream, Z_FINISH) != Z_STREAM_END) std::abort();
   out.resize(stream.total_out);
-  deflateEnd(&stream);
   return out;
 }
 
