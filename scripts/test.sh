@@ -6,8 +6,9 @@
 #   VEK_BUILD_ROOT    where the build trees go (default: build/ in the repository)
 #   VEK_TEST_KINDS    which trees to build and test (default: "native fuzz sanitize windows")
 #   VEK_TEST_TARGETS  build only these test programs and run only their tests
-#                     (for example "test_platform test_support", or fuzz targets
-#                     such as "fuzz_index"); default: everything
+#                     (for example "test_platform test_support", or with
+#                     VEK_TEST_KINDS=fuzz fuzz targets such as "fuzz_index");
+#                     default: everything
 #   VEK_FUZZ_SECONDS  seconds each fuzz target runs (default 5)
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,8 +31,8 @@ if [ -n "$targets" ]; then
   test_args=(-R "^($regex)\$")
 fi
 
-# The fuzz targets named in VEK_TEST_TARGETS, or all of them when it names no
-# test program at all; none when it names only test programs.
+# The fuzz targets named in VEK_TEST_TARGETS; all of them when it is empty,
+# none when it names only test programs.
 run_fuzz() {
   local names=() t
   for t in $targets; do
