@@ -11,6 +11,7 @@ packages=(
   locales xvfb xauth x11-utils imagemagick fonts-vlgothic
   tinyproxy
   openssl ca-certificates util-linux mount
+  clang libclang-rt-14-dev
 )
 if [ "${1:-}" = package ]; then
   packages+=(help2man lintian dpkg-dev fakeroot systemd debootstrap)

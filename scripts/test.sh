@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every target and runs every test:
-# natively, natively under the address and undefined-behaviour sanitizers,
-# and the Windows build under Wine. Exits non-zero when anything fails.
+# natively, the fuzz targets for a few seconds each over their committed
+# corpus, natively under the address and undefined-behaviour sanitizers, and
+# the Windows build under Wine. Exits non-zero when anything fails.
 #   VEK_BUILD_ROOT    where the build trees go (default: build/ in the repository)
-#   VEK_TEST_KINDS    which trees to build and test (default: "native sanitize windows")
+#   VEK_TEST_KINDS    which trees to build and test (default: "native fuzz sanitize windows")
 #   VEK_TEST_TARGETS  build only these test programs and run only their tests
-#                     (for example "test_platform test_support"); default: everything
+#                     (for example "test_platform test_support", or with
+#                     VEK_TEST_KINDS=fuzz fuzz targets such as "fuzz_index");
+#                     default: everything
+#   VEK_FUZZ_SECONDS  seconds each fuzz target runs (default 5)
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${VEK_BUILD_ROOT:-$here/build}
 export VEK_BUILD_ROOT=$root
 bash "$here/scripts/deps.sh"
 export VEK_WINEPREFIX=${VEK_WINEPREFIX:-$root/wineprefix}
-kinds=${VEK_TEST_KINDS:-native sanitize windows}
+kinds=${VEK_TEST_KINDS:-native fuzz sanitize windows}
 targets=${VEK_TEST_TARGETS:-}
 
 build_args=()
@@ -27,8 +31,27 @@ if [ -n "$targets" ]; then
   test_args=(-R "^($regex)\$")
 fi
 
+# The fuzz targets named in VEK_TEST_TARGETS; all of them when it is empty,
+# none when it names only test programs.
+run_fuzz() {
+  local names=() t
+  for t in $targets; do
+    case $t in fuzz_*) names+=("$t") ;; esac
+  done
+  if [ -n "$targets" ] && [ ${#names[@]} -eq 0 ]; then
+    echo "=== fuzz: no fuzz target among the chosen targets"
+    return 0
+  fi
+  echo "=== fuzz: build and run"
+  bash "$here/scripts/fuzz.sh" "${VEK_FUZZ_SECONDS:-5}" "${names[@]}"
+}
+
 run_kind() {
   local kind=$1
+  if [ "$kind" = fuzz ]; then
+    run_fuzz
+    return
+  fi
   echo "=== $kind: build"
   bash "$here/scripts/build.sh" "$kind" "${build_args[@]}" || return 1
   echo "=== $kind: test"

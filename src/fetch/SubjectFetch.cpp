@@ -38,8 +38,8 @@ std::string NormaliseLineEnds(const std::string& body) {
   return writer.GetText();
 }
 
-// The rental service's old www host sends "id_x<>title<>count"; the key is the
-// digits before "_" with a "1" appended and a leading "1" dropped.
+}  // namespace
+
 std::string ReformatOldHost(std::string text) {
   ReplaceAll(text, "<>", "\t");
   TStringReader reader(std::move(text));
@@ -60,7 +60,14 @@ std::string ReformatOldHost(std::string text) {
   return writer.GetText();
 }
 
-}  // namespace
+std::string SubjectBodyText(const std::string& response, bool rental, bool oldHost) {
+  std::string text = NormaliseLineEnds(response);
+  if (rental) text = JisToSjis(EucToJis(text));
+  if (oldHost) text = ReformatOldHost(std::move(text));
+  ReplaceAll(text, ".cgi,", ".dat<>");
+  ReplaceAll(text, ".dat,", ".dat<>");
+  return text;
+}
 
 std::string EntryUrl(std::string_view subjectListLine) {
   size_t eq = subjectListLine.find('=');
@@ -128,19 +135,17 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
   size_t nul = response.find('\0');
   if (nul != std::string::npos && response.find_first_not_of('\0', nul) != std::string::npos) return false;
 
-  std::string text = NormaliseLineEnds(response);
-  if (text.empty()) return false;
-
+  std::string text;
   if (settings.ExternalCheck) {
     bool rental = false;
     for (const std::string& domain : settings.RentalDomains)
       if (!domain.empty() && Contains(url, domain)) rental = true;
-    if (rental) text = JisToSjis(EucToJis(text));
-    if (!settings.RentalOldHost.empty() && Contains(url, settings.RentalOldHost))
-      text = ReformatOldHost(std::move(text));
-    ReplaceAll(text, ".cgi,", ".dat<>");
-    ReplaceAll(text, ".dat,", ".dat<>");
+    bool oldHost = !settings.RentalOldHost.empty() && Contains(url, settings.RentalOldHost);
+    text = SubjectBodyText(response, rental, oldHost);
+  } else {
+    text = NormaliseLineEnds(response);
   }
+  if (text.empty()) return false;
 
   TStringList lines;
   lines.SetText(text);

@@ -33,6 +33,16 @@ int MaxBoardsPerHost(TStringList& subjectList, const TStringList& banList);
 // the name would be unsafe (it could leave the subject directory).
 std::string SubjectCacheName(std::string_view url);
 
+// The rental service's old www host sends "id_x<>title<>count" lines; each
+// becomes "key1.dat<>title (count)", the key being the digits before "_" with
+// a leading "1" dropped. Blank lines are left out.
+std::string ReformatOldHost(std::string text);
+// A downloaded list body in the primary network's line format: CR LF line
+// ends (the text ends at a NUL byte), the rental service's EUC-JP brought to
+// Shift_JIS, its old host's lines reformatted, the comma forms ".cgi," and
+// ".dat," written as ".dat<>".
+std::string SubjectBodyText(const std::string& response, bool rental, bool oldHost);
+
 // Downloads and stores one board's list. pump keeps the window alive while
 // waiting. False for every kind of failure; the previous cache file then stays.
 bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,

@@ -1,5 +1,8 @@
 // EUC-JP to Shift_JIS by way of ISO-2022-JP (JIS), byte by byte; the
-// conversions accept any bytes and never look past the end of the text.
+// conversions accept any bytes and never look past the end of the text. From
+// EUC-JP, every byte below 0x40 other than ESC keeps its place, whatever broken
+// text surrounds it: line ends, "<>", "(", ")" and the digits of a list
+// survive. JIS text keeps its control bytes, line ends among them.
 #include <cstddef>
 
 #include "support/Charset.h"
@@ -42,7 +45,9 @@ std::string EucToJis(std::string_view text) {
   size_t i = 0;
   while (i < n) {
     const unsigned char c = p[i];
-    if (IsEucLeadByte(c) && i + 1 < n) {
+    // A lead byte pairs only with a trail byte (the same range): paired with
+    // anything else it would swallow a line end, a "(" or a digit of the list.
+    if (IsEucLeadByte(c) && i + 1 < n && IsEucLeadByte(p[i + 1])) {
       if (!kanji) {
         out.append("\x1B$B", 3);
         kanji = true;
@@ -52,6 +57,8 @@ std::string EucToJis(std::string_view text) {
       i += 2;
     } else if (c == 0x8E && i + 1 < n && IsKanaByte(p[i + 1])) {
       i += 2;  // half-width kana have no JIS X 0208 form and are dropped
+    } else if (c == Esc) {
+      ++i;  // no EUC-JP text has one; kept, it would turn the JIS reader's kanji mode on
     } else {
       if (kanji) {
         out.append("\x1B(J", 3);
@@ -59,7 +66,7 @@ std::string EucToJis(std::string_view text) {
       }
       // Board lists are mostly ASCII between the titles: copy a run at once.
       size_t j = i + 1;
-      while (j < n && p[j] < 0x8E) ++j;
+      while (j < n && p[j] < 0x8E && p[j] != Esc) ++j;
       out.append(text.data() + i, j - i);
       i = j;
     }
@@ -111,11 +118,11 @@ std::string JisToSjis(std::string_view text) {
       // a high byte in kanji mode goes through alone, so line ends survive.
       out.push_back(static_cast<char>(c));
       ++i;
-    } else if (i + 1 < n) {
+    } else if (i + 1 < n && IsJisByte(p[i + 1])) {
       AppendSjisPair(out, c, p[i + 1]);
       i += 2;
     } else {
-      ++i;  // a lone last byte of a pair is dropped
+      ++i;  // a byte without its partner is dropped; what follows it stays
     }
   }
   return out;

@@ -71,6 +71,18 @@ TEST(Charset, BoardListLineStructureSurvives) {
   EXPECT_EQ(EucToSjis(euc), "1234567890.dat<>あ (5)\r\n1234567891.dat<>あい\r\n");
 }
 
+TEST(Charset, BrokenTextKeepsTheListStructure) {
+  // A stray ESC $ B in one title, a lead byte before " (5)" and one before the
+  // line end: every other line, count and line end stays as it was.
+  const std::string euc = "1234567890.dat<>" + Bytes({0x1B, 0x24, 0x42}) + " (3)\r\n1234567891.dat<>" +
+                          Bytes({0xA4, 0xA2, 0xB0}) + " (5)\r\n1234567892.dat<>" + Bytes({0xA4}) + "\r\n";
+  EXPECT_EQ(EucToSjis(euc), "1234567890.dat<>$B (3)\r\n1234567891.dat<>" + Bytes({0x82, 0xA0, 0xB0}) +
+                                " (5)\r\n1234567892.dat<>" + Bytes({0xA4}) + "\r\n");
+  // In JIS, a kanji byte whose partner is a line end is dropped, not paired.
+  EXPECT_EQ(JisToSjis(Bytes({0x1B, 0x24, 0x42, 0x24, 0x22, 0x24, 0x0D, 0x0A, 0x24, 0x22})),
+            Bytes({0x82, 0xA0, 0x0D, 0x0A, 0x82, 0xA0}));
+}
+
 TEST(Charset, JisArithmeticAtTheRowAndCellEdges) {
   EXPECT_EQ(JisPairToSjis(0x21, 0x21), Bytes({0x81, 0x40}));
   EXPECT_EQ(JisPairToSjis(0x21, 0x5F), Bytes({0x81, 0x7E}));
