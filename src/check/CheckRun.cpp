@@ -10,6 +10,7 @@
 #include "fetch/OldHttpGet.h"
 #include "fetch/SubjectFetch.h"
 #include "platform/Clock.h"
+#include "platform/FileError.h"
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
@@ -224,12 +225,15 @@ void TCheckRun::Reports() {
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
-// after a restart; the lock keeps other programs off the file until then.
+// after a restart; the lock keeps other programs off the file until then. A
+// stamp that cannot be set fails the run: otherwise the next start would not
+// know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
   Form.SettingsLock.Close();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
-  SetFileWriteTime(iniName, Run.Env.UtcNow());
+  if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
+    throw FileError("stamp", iniName, "the time of this check cannot be recorded");
   Form.SettingsLock.Open(iniName);
 }
 
@@ -262,8 +266,8 @@ void TCheckRun::Execute() {
 // atomically, so what the run wrote is either old or complete.
 void RecoverFromError(TVekMainForm& form, const std::exception& e) {
   form.LastRunOutcome = TVekMainForm::TRunOutcome::Failed;
-  form.LastRunError = e.what();
-  form.AddLogLine(std::string("ERROR: ") + e.what());
+  form.LastRunError = DisplayText(e);
+  form.AddLogLine("ERROR: " + form.LastRunError);
   form.AddLogLine();
   form.View.SetApplicationTitle("VEK");
   form.View.SetTrayImage(-1);

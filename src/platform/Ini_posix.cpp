@@ -10,6 +10,7 @@
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
 #include "platform/FileError.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 namespace {
@@ -137,6 +138,7 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
   } else {
     target->Entries.push_back(TEntry{std::string(keyName), std::string(newValue), true});
   }
+  if (InjectedWriteFault(TWriteKind::Ini, fileName) != TWriteFault::None) return false;
   try {
     ReplaceFileAtomically(fileName, Format(sections));
   } catch (const FileError&) {

@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 namespace {
@@ -29,6 +30,7 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
   // Checked here as well, since a process with every right (Wine run as
   // root) would write a read-only file.
   if (IsReadOnly(fileName)) return false;
+  if (InjectedWriteFault(TWriteKind::Ini, fileName) != TWriteFault::None) return false;
   return WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(), win32::Wide(value).c_str(),
                                     win32::WidePath(fileName).c_str()) != 0;
 }

@@ -218,8 +218,11 @@ bool PublishResponse(const TRunContext& run, const std::string& response) {
   TStringList dat;
   dat.LoadFromFile(settings.NewReportDatName());
   dat.Add(response);
-  UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
+  // The log before its index: when the disk fills between the two, the index
+  // counts one response fewer than the log holds, which the host browser
+  // reads as a response still to come, never the other way round.
   dat.SaveToFile(settings.NewReportDatName());
+  UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
   return true;
 }
 
