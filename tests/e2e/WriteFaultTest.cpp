@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -58,7 +59,8 @@ class WriteFaultWorld : public TScenario {
         r.Host = H1Url();
         r.Board = Board(b);
         r.Key = Key(b, t);
-        r.ServerCount = r.LocalCount = std::to_string(10 + t % 7);
+        r.ServerCount = r.LocalCount = std::to_string(t % 10 == 5 ? 9 : 10 + t % 7);
+        if (t % 10 == 5) r.NewMark = "";  // still unread: the mark stays when the count grows
         WriteIndex(ThreadPath(b, t), r);
         favorite += ThreadPath(b, t) + "\r\n";
       }
@@ -84,7 +86,8 @@ class WriteFaultWorld : public TScenario {
           list += Key(b, 90000 + n) + ".dat<>新しいスレ" + std::to_string(n) + " (1)\n";
       for (int t = 0; t < Shape.ThreadsPerBoard; ++t) {
         if (later && t % 50 == 1) continue;  // fell from the board
-        const int count = 10 + t % 7 + (later && t % 3 == 0 ? 5 : 0);
+        // Threads 5, 15, 25... go from 9 to 14: one byte more in their index.
+        const int count = t % 10 == 5 ? (later ? 14 : 9) : 10 + t % 7 + (later && t % 3 == 0 ? 5 : 0);
         list += Key(b, t) + ".dat<>スレッド" + std::to_string(t) + " 板" + std::to_string(b) + " (" +
                 std::to_string(count) + ")\n";
       }
@@ -104,6 +107,7 @@ class WriteFaultWorld : public TScenario {
     const size_t window = ini.find("[Window]");
     ASSERT_NE(window, std::string::npos);
     test::WriteFile(ProgDir() + "vek.ini", ini.substr(0, window));
+    if (BeforeSaving) BeforeSaving();
     fs::copy(Root.Path(), Saved.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     Before = Tree();
     Restore();
@@ -175,6 +179,21 @@ class WriteFaultWorld : public TScenario {
     }
   }
 
+  // Index files as the host browser keeps them with further lines, each
+  // made to fill its page to the last byte, so that the count that grows
+  // there takes one page more (the threads going from 9 to 14).
+  void FillPages(unsigned long pageSize) {
+    for (int b = 0; b < Shape.Boards; ++b)
+      for (int t = 5; t < Shape.ThreadsPerBoard; t += 10) {
+        const std::string name = HostDir() + "log/" + H1() + "/" + Board(b) + "/" + Key(b, t) + ".idx";
+        std::string bytes = test::ReadFile(name);
+        ASSERT_LT(bytes.size() + 3, pageSize);
+        bytes += std::string(pageSize - bytes.size() - 2, 'x') + "\r\n";
+        test::WriteFile(name, bytes);
+      }
+  }
+
+  std::function<void()> BeforeSaving;  // changes to the world after its first check
   TWorldShape Shape;
   test::TempDir Saved;
   TTree Before, After;
@@ -300,7 +319,7 @@ TEST_F(WriteFaults, BackupKeepsEachThreadsFilesTogether) {
 // The scratch root is a small tmpfs of its own, mounted in a mount namespace
 // of this test program's own (what unshare -m does), as root; the space left
 // is set by a ballast file. VEK_FULL_DISK_THREADS sets the number of watched
-// threads (default 3,000; scripts/full-disk.sh runs a larger world).
+// threads (default 2,000; scripts/full-disk.sh runs a larger world).
 class FullDisk : public WriteFaultWorld {
  protected:
   void SetUp() override {
@@ -368,7 +387,33 @@ class FullDisk : public WriteFaultWorld {
     return step;
   }
 
+  // One run with this much room: true when it failed, having checked what
+  // it left and that the next run with room completes.
+  bool Probe(unsigned long pages) {
+    LeaveFree(pages);
+    if (HasFatalFailure()) return false;
+    const TRunResult run = Vek("check");
+    const std::string what = std::to_string(pages) + " pages free";
+    if (run.ExitCode == 0) {
+      std::cout << what << ": the run fits\n";
+      Restore();
+      return false;
+    }
+    const std::string step = StepOf(run.Output);
+    ++StepsHit[step];
+    std::cout << what << ": full in step " << step << "\n";
+    ExpectOldOrNew(run, what);
+    const bool named = run.Output.find("No space left on device") != std::string::npos ||
+                       run.Output.find("vek.ini に書き込めません") != std::string::npos;
+    EXPECT_TRUE(named) << what << "\n" << run.Output;
+    fs::remove(Root.Path() + "ballast");
+    ExpectNextRunCompletes(what);
+    Restore();
+    return true;
+  }
+
   bool Mounted = false;
+  std::map<std::string, int> StepsHit;
 };
 
 // The disk fills at every point of a run, one page of room more each time,
@@ -376,34 +421,32 @@ class FullDisk : public WriteFaultWorld {
 // next one with room completes.
 TEST_F(FullDisk, RunsThatFillTheDiskLeaveEveryFileWhole) {
   const char* scale = std::getenv("VEK_FULL_DISK_THREADS");
-  const int threads = scale ? std::max(100, std::atoi(scale)) : 3000;
+  const int threads = scale ? std::max(100, std::atoi(scale)) : 2000;
   const int boards = 6;
   BuildWorld(TWorldShape{boards, threads / boards, threads / boards / 10});
+  BeforeSaving = [this] { FillPages(PageSize()); };
   TakeBeforeAndAfter();
   if (HasFatalFailure()) return;
-  std::map<std::string, int> stepsHit;
-  unsigned long pages = 0;
-  for (;; ++pages) {
-    LeaveFree(pages);
-    if (HasFatalFailure()) return;
-    const TRunResult run = Vek("check");
-    const std::string what = std::to_string(pages) + " pages free";
-    if (run.ExitCode == 0) break;
-    const std::string step = StepOf(run.Output);
-    ++stepsHit[step];
-    std::cout << what << ": failed in step " << step << "\n";
-    ExpectOldOrNew(run, what);
-    EXPECT_NE(run.Output.find("No space left on device"), std::string::npos) << what << "\n" << run.Output;
-    fs::remove(Root.Path() + "ballast");
-    ExpectNextRunCompletes(what);
-    Restore();
-    if (HasFailure() || pages > 4096) break;
+  // 0, 1, 2, 4, 8... pages of room until a run fits, then halving the gap
+  // down to the least room a run fits in, and one page less: the downloads
+  // need a board list's worth, the counts a page for each index that grows,
+  // the reports, snapshots, settings and log theirs.
+  ASSERT_TRUE(Probe(0)) << "a run fits on a full disk";
+  unsigned long fails = 0, fits = 1;
+  while (!HasFailure() && Probe(fits)) {
+    fails = fits;
+    fits *= 2;
+    ASSERT_LE(fits, 65536u) << "no run fits";
   }
-  std::cout << "a run of " << threads << " threads on " << boards << " boards fits in " << pages
+  while (!HasFailure() && fits - fails > 1) {
+    const unsigned long middle = fails + (fits - fails) / 2;
+    (Probe(middle) ? fails : fits) = middle;
+  }
+  std::cout << "a run of " << threads << " threads on " << boards << " boards fits in " << fits
             << " free pages; full at:";
-  for (const auto& [step, n] : stepsHit) std::cout << " " << step << " (" << n << ")";
+  for (const auto& [step, n] : StepsHit) std::cout << " " << step << " (" << n << ")";
   std::cout << "\n";
-  EXPECT_GE(stepsHit.size(), 3u) << "the disk should have filled in several steps";
+  EXPECT_GE(StepsHit.size(), 3u) << "the disk should have filled in several steps";
 }
 
 }  // namespace
