@@ -63,6 +63,7 @@ class TCheckRun {
   void DownloadAll();
   void Regenerate();
   void Reports();
+  void KeepRestraint();
   void StampSettingsFile();
   void Finish();
   TFetchSettings FetchSettings() const;
@@ -79,6 +80,7 @@ class TCheckRun {
   TStringList DeadList;
   int FailureOffset = 0;
   int PreviousFrame = 0;
+  bool AskedServers = false;
 };
 
 void TCheckRun::Start() {
@@ -146,6 +148,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   }
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
+  AskedServers = true;
   if (FetchSubject(getter, fetch, [this] { Pump(); }, EntryUrl(line))) {
     LogDone(t);
     return;
@@ -252,11 +255,25 @@ void TCheckRun::Finish() {
   Pump();
 }
 
+// A run that ends in its downloads (a board's list that cannot be stored,
+// say) has asked the servers all the same: the pause before the next run
+// counts from now, as after a run that got through them.
+void TCheckRun::KeepRestraint() {
+  if (!AskedServers) return;
+  Form.LastCheckTick = Run.Env.TickCount();
+  Form.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
+}
+
 void TCheckRun::Execute() {
   Start();
   GenerateDats();
   GenerateSubjects();
-  GetSubjects();
+  try {
+    GetSubjects();
+  } catch (const std::exception&) {
+    KeepRestraint();
+    throw;
+  }
   Regenerate();
   Reports();
   Finish();
