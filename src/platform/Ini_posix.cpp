@@ -112,6 +112,9 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
   return CutToMaxLength(Unquote(entry->Value));
 }
 
+// Every call here reads the file afresh.
+void IniFileReplaced(const std::string&) {}
+
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
                     const std::string& value) {
   // Windows does not write a read-only settings file; the caller clears the

@@ -25,6 +25,12 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
   return CutToMaxLength(win32::Narrow(got));
 }
 
+// Three null arguments but the file name: the system drops what it keeps of
+// that file (the call answers false by design).
+void IniFileReplaced(const std::string& fileName) {
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, win32::WidePath(fileName).c_str());
+}
+
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
                     const std::string& value) {
   // Checked here as well, since a process with every right (Wine run as

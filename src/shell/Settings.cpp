@@ -269,10 +269,14 @@ bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(c
   try {
     const std::string old = platform::FileExists(fileName) ? platform::ReadWholeFile(fileName) : std::string();
     platform::ReplaceFileAtomically(draft, old, platform::TDurability::Renamed);
+    platform::IniFileReplaced(draft);
     written = writeKeys(draft);
     // Settings that did not change leave the file as it is.
     const std::string now = written ? platform::ReadWholeFile(draft) : old;
-    if (written && (now != old || !platform::FileExists(fileName))) platform::ReplaceFileAtomically(fileName, now);
+    if (written && (now != old || !platform::FileExists(fileName))) {
+      platform::ReplaceFileAtomically(fileName, now);
+      platform::IniFileReplaced(fileName);
+    }
   } catch (const FileError&) {
     written = false;
   }
