@@ -11,6 +11,7 @@
 #include "fetch/OldHttpGet.h"
 #include "fetch/SubjectFetch.h"
 #include "platform/Clock.h"
+#include "platform/FileError.h"
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
@@ -63,6 +64,7 @@ class TCheckRun {
   void DownloadAll();
   void Regenerate();
   void Reports();
+  void KeepRestraint();
   void StampSettingsFile();
   void Finish();
   TFetchSettings FetchSettings() const;
@@ -79,6 +81,7 @@ class TCheckRun {
   TStringList DeadList;
   int FailureOffset = 0;
   int PreviousFrame = 0;
+  bool AskedServers = false;
 };
 
 void TCheckRun::Start() {
@@ -147,6 +150,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   }
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
+  AskedServers = true;
   if (FetchSubject(getter, fetch, [this] { Pump(); }, EntryUrl(line))) {
     LogDone(t);
     return;
@@ -231,12 +235,15 @@ void TCheckRun::Reports() {
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
-// after a restart; the lock keeps other programs off the file until then.
+// after a restart; the lock keeps other programs off the file until then. A
+// stamp that cannot be set fails the run: otherwise the next start would not
+// know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
   Form.SettingsLock.Close();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
-  SetFileWriteTime(iniName, Run.Env.UtcNow());
+  if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
+    throw FileError("stamp", iniName, "the time of this check cannot be recorded");
   Form.SettingsLock.Open(iniName);
 }
 
@@ -256,11 +263,25 @@ void TCheckRun::Finish() {
   Pump();
 }
 
+// A run that ends in its downloads (a board's list that cannot be stored,
+// say) has asked the servers all the same: the pause before the next run
+// counts from now, as after a run that got through them.
+void TCheckRun::KeepRestraint() {
+  if (!AskedServers) return;
+  Form.LastCheckTick = Run.Env.TickCount();
+  Form.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
+}
+
 void TCheckRun::Execute() {
   Start();
   GenerateDats();
   GenerateSubjects();
-  GetSubjects();
+  try {
+    GetSubjects();
+  } catch (const std::exception&) {
+    KeepRestraint();
+    throw;
+  }
   Regenerate();
   Reports();
   Finish();
@@ -270,8 +291,8 @@ void TCheckRun::Execute() {
 // atomically, so what the run wrote is either old or complete.
 void RecoverFromError(TVekMainForm& form, const std::exception& e) {
   form.LastRunOutcome = TVekMainForm::TRunOutcome::Failed;
-  form.LastRunError = e.what();
-  form.AddLogLine(std::string("ERROR: ") + e.what());
+  form.LastRunError = DisplayText(e);
+  form.AddLogLine("ERROR: " + form.LastRunError);
   form.AddLogLine();
   form.View.SetApplicationTitle("VEK");
   form.View.SetTrayImage(-1);

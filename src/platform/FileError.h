@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/UserPaths.h"
+
 namespace vek {
 
 class FileError : public std::runtime_error {
@@ -16,5 +18,17 @@ class FileError : public std::runtime_error {
   std::string FileName;
   std::string Reason;
 };
+
+// An error's text as the user reads it: a file error's file named the way
+// the system writes paths.
+inline std::string DisplayText(const std::exception& e) {
+  std::string text = e.what();
+  if (const auto* fileError = dynamic_cast<const FileError*>(&e)) {
+    const size_t at = text.find(fileError->FileName);
+    if (at != std::string::npos)
+      text.replace(at, fileError->FileName.size(), platform::DisplayPath(fileError->FileName));
+  }
+  return text;
+}
 
 }  // namespace vek

@@ -8,11 +8,13 @@
 
 #include "platform/FileTimes.h"
 #include "platform/PosixSystem.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 
 // A handle is the descriptor plus one, so that descriptor 0 is not "none".
 FileHandle OpenNoShare(const std::string& path) {
+  if (InjectedWriteFault(TWriteKind::Touch, path) != TWriteFault::None) return 0;
   posix::TFd fd(::open(posix::SystemPath(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   if (!fd.Valid()) return 0;
   // POSIX has no sharing modes. The exclusive advisory lock keeps out every
@@ -29,6 +31,7 @@ void CloseHandle(FileHandle handle) {
 
 bool SetHandleWriteTime(FileHandle handle, const SystemTime& utc) {
   if (handle <= 0) return false;
+  if (InjectedWriteFault(TWriteKind::Stamp, std::string()) != TWriteFault::None) return false;
   timespec times[2];
   times[0].tv_sec = 0;
   times[0].tv_nsec = UTIME_OMIT;  // the access time stays

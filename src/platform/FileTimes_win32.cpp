@@ -1,10 +1,12 @@
 // Last-write times and the settings-file lock on Win32.
 #include "platform/Win32System.h"
 #include "platform/FileTimes.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 
 FileHandle OpenNoShare(const std::string& path) {
+  if (InjectedWriteFault(TWriteKind::Touch, path) != TWriteFault::None) return 0;
   HANDLE h = CreateFileW(win32::WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   return h == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<FileHandle>(h);
@@ -16,6 +18,7 @@ void CloseHandle(FileHandle handle) {
 
 bool SetHandleWriteTime(FileHandle handle, const SystemTime& utc) {
   if (handle == 0) return false;
+  if (InjectedWriteFault(TWriteKind::Stamp, std::string()) != TWriteFault::None) return false;
   SYSTEMTIME st = win32::ToSystemTime(utc);
   FILETIME ft;
   if (!SystemTimeToFileTime(&st, &ft)) return false;

@@ -18,6 +18,7 @@
 #include "platform/PosixSystem.h"
 #include "platform/Sjis.h"
 #include "platform/FileError.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 
@@ -120,6 +121,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDur
   if (!fd.Valid()) ThrowErrno("create", path, errno);
   try {
     if (exists) ::fchmod(fd.Get(), mode);
+    if (TWriteFault fault = InjectedWriteFault(TWriteKind::Replace, path); fault != TWriteFault::None)
+      ThrowErrno("write", path, fault == TWriteFault::IoError ? EIO : ENOSPC);
     WriteAllOrThrow(fd.Get(), bytes, path);
     if (durability == TDurability::Flushed && ::fsync(fd.Get()) != 0) ThrowErrno("flush", path, errno);
     if (::close(fd.Release()) != 0) ThrowErrno("close", path, errno);
@@ -171,6 +174,7 @@ std::vector<std::string> ListFilesBySuffix(const std::string& dir, const std::st
 bool CreateDirectories(const std::string& path) {
   std::string systemPath = SystemPath(path);
   if (systemPath.empty()) return false;
+  if (InjectedWriteFault(TWriteKind::Mkdir, path) != TWriteFault::None) return DirectoryExists(path);
   for (size_t pos = systemPath.find('/', 1); pos != std::string::npos; pos = systemPath.find('/', pos + 1))
     ::mkdir(systemPath.substr(0, pos).c_str(), 0777);
   ::mkdir(systemPath.c_str(), 0777);
@@ -179,6 +183,7 @@ bool CreateDirectories(const std::string& path) {
 
 bool MoveFile(const std::string& from, const std::string& to) {
   std::string source = SystemPath(from), target = SystemPath(to);
+  if (InjectedWriteFault(TWriteKind::Move, to) != TWriteFault::None) return false;
   if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the no-replace flag: check, then rename.

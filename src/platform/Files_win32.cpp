@@ -7,6 +7,7 @@
 #include "platform/Files.h"
 #include "platform/Sjis.h"
 #include "platform/FileError.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 
@@ -71,6 +72,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDur
   if (!h.Valid()) ThrowLastError("create", path, GetLastError());
   bool clearedReadOnly = false;
   try {
+    if (TWriteFault fault = InjectedWriteFault(TWriteKind::Replace, path); fault != TWriteFault::None)
+      ThrowLastError("write", path, fault == TWriteFault::IoError ? ERROR_WRITE_FAULT : ERROR_DISK_FULL);
     WriteAllOrThrow(h.Get(), bytes, path);
     const bool flushed = durability == TDurability::Flushed;
     if (flushed && !FlushFileBuffers(h.Get())) ThrowLastError("flush", path, GetLastError());
@@ -129,6 +132,7 @@ std::vector<std::string> ListFilesBySuffix(const std::string& dir, const std::st
 bool CreateDirectories(const std::string& path) {
   std::wstring wide = WidePath(path);
   if (wide.empty()) return false;
+  if (InjectedWriteFault(TWriteKind::Mkdir, path) != TWriteFault::None) return DirectoryExists(path);
   for (size_t pos = wide.find(L'\\', 1); pos != std::wstring::npos; pos = wide.find(L'\\', pos + 1))
     CreateDirectoryW(wide.substr(0, pos).c_str(), nullptr);
   CreateDirectoryW(wide.c_str(), nullptr);
@@ -136,6 +140,7 @@ bool CreateDirectories(const std::string& path) {
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
+  if (InjectedWriteFault(TWriteKind::Move, to) != TWriteFault::None) return false;
   return MoveFileW(WidePath(from).c_str(), WidePath(to).c_str()) != 0;
 }
 

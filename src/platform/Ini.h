@@ -14,4 +14,9 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
 bool IniWriteString(const std::string& fileName, const std::string& section,
                     const std::string& key, const std::string& value);
 
+// Says that the file was replaced as a whole, not through IniWriteString.
+// Windows' profile functions may keep a file's contents and trust them while
+// its last-write time stays the same, which the settings file's does.
+void IniFileReplaced(const std::string& fileName);
+
 }  // namespace vek::platform

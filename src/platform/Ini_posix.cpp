@@ -10,6 +10,7 @@
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
 #include "platform/FileError.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 namespace {
@@ -111,6 +112,9 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
   return CutToMaxLength(Unquote(entry->Value));
 }
 
+// Every call here reads the file afresh.
+void IniFileReplaced(const std::string&) {}
+
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
                     const std::string& value) {
   // Windows does not write a read-only settings file; the caller clears the
@@ -137,6 +141,7 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
   } else {
     target->Entries.push_back(TEntry{std::string(keyName), std::string(newValue), true});
   }
+  if (InjectedWriteFault(TWriteKind::Ini, fileName) != TWriteFault::None) return false;
   try {
     ReplaceFileAtomically(fileName, Format(sections));
   } catch (const FileError&) {

@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/Sjis.h"
+#include "platform/WriteFaults.h"
 
 namespace vek::platform {
 namespace {
@@ -24,11 +25,18 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
   return CutToMaxLength(win32::Narrow(got));
 }
 
+// Three null arguments but the file name: the system drops what it keeps of
+// that file (the call answers false by design).
+void IniFileReplaced(const std::string& fileName) {
+  WritePrivateProfileStringW(nullptr, nullptr, nullptr, win32::WidePath(fileName).c_str());
+}
+
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
                     const std::string& value) {
   // Checked here as well, since a process with every right (Wine run as
   // root) would write a read-only file.
   if (IsReadOnly(fileName)) return false;
+  if (InjectedWriteFault(TWriteKind::Ini, fileName) != TWriteFault::None) return false;
   return WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(), win32::Wide(value).c_str(),
                                     win32::WidePath(fileName).c_str()) != 0;
 }

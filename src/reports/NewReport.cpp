@@ -218,9 +218,10 @@ bool PublishResponse(const TRunContext& run, const std::string& response) {
   TStringList dat;
   dat.LoadFromFile(settings.NewReportDatName());
   dat.Add(response);
-  // The log first: a run killed between the two writes leaves an index that
-  // counts one line fewer than the log holds (the next run counts it again),
-  // never one that counts a response the log does not have.
+  // The log before its index: a run killed or a disk that fills between the
+  // two writes leaves an index that counts one response fewer than the log
+  // holds (a response still to read, counted again by the next run), never
+  // one that counts a response the log does not have.
   dat.SaveToFile(settings.NewReportDatName());
   UpdateReportIndex(settings.NewReportIdxName(), dat.Count());
   return true;

@@ -4,6 +4,7 @@
 #include "check/DatList.h"
 #include "check/StaleTemporaries.h"
 #include "platform/Clock.h"
+#include "platform/FileError.h"
 #include "platform/Files.h"
 #include "shell/Settings.h"
 #include "shell/VekMainForm.h"
@@ -54,19 +55,21 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   if (AutoStart() || AutoStartSwitch) StartCheckTimer(1000);
 }
 
-void TVekMainForm::FormDestroy() {
+bool TVekMainForm::FormDestroy() {
   SettingsLock.Close();
   const std::string iniName = IniFileName();
+  bool saved = true;
   try {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);
     const SystemTime lastRun = GetFileWriteTime(iniName);
-    WriteSettings(*this);
+    saved = WriteSettings(*this);
     // A time that could not be read (year 0) is not written back over the
     // real one.
     if (lastRun.Year != 0) SetFileWriteTime(iniName, lastRun);
   } catch (const std::exception& e) {
     // The log is still saved below.
-    View.ShowMessage(e.what());
+    View.ShowMessage(DisplayText(e));
+    saved = false;
   }
 
   std::string logText;
@@ -74,10 +77,12 @@ void TVekMainForm::FormDestroy() {
   try {
     platform::ReplaceFileAtomically(LogFileName(), logText);
   } catch (const std::exception& e) {
-    View.ShowMessage(e.what());
+    View.ShowMessage(DisplayText(e));
+    saved = false;
   }
   View.RemoveTrayIcon();
   platform::EndTimerPeriod(TimerPeriod);
+  return saved;
 }
 
 }  // namespace vek

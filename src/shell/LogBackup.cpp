@@ -42,12 +42,17 @@ int FlagsOrStop(const std::string& indexText) {
   return flags;
 }
 
+// The index and the log move together: when the log cannot follow (its
+// target exists, or the disk has no room for its entry), the index goes back,
+// so that the host browser never finds one without the other.
 void MoveThread(const std::string& logPath, const std::string& backupPath, const std::string& threadPath) {
   const std::string from = logPath + threadPath;
   const std::string to = backupPath + threadPath;
   platform::CreateDirectories(to.substr(0, to.size() - ExtractFileName(to).size()));
-  platform::MoveFile(from, to);
-  platform::MoveFile(ChangeFileExt(from, ".dat"), ChangeFileExt(to, ".dat"));
+  if (!platform::MoveFile(from, to)) return;
+  const std::string fromDat = ChangeFileExt(from, ".dat");
+  if (platform::FileExists(fromDat) && !platform::MoveFile(fromDat, ChangeFileExt(to, ".dat")))
+    platform::MoveFile(to, from);
 }
 
 }  // namespace

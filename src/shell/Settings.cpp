@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "platform/Collate.h"
+#include "platform/FileError.h"
+#include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/UserPaths.h"
 #include "shell/VekMainForm.h"
@@ -260,18 +262,41 @@ void ReadSettings(TVekMainForm& form, TReadStage stage) {
   }
 }
 
+bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(const std::string&)>& writeKeys) {
+  if (platform::IsReadOnly(fileName)) return false;
+  const std::string draft = fileName + ".new";
+  bool written = false;
+  try {
+    const std::string old = platform::FileExists(fileName) ? platform::ReadWholeFile(fileName) : std::string();
+    platform::ReplaceFileAtomically(draft, old, platform::TDurability::Renamed);
+    platform::IniFileReplaced(draft);
+    written = writeKeys(draft);
+    // Settings that did not change leave the file as it is.
+    const std::string now = written ? platform::ReadWholeFile(draft) : old;
+    if (written && (now != old || !platform::FileExists(fileName))) {
+      platform::ReplaceFileAtomically(fileName, now);
+      platform::IniFileReplaced(fileName);
+    }
+  } catch (const FileError&) {
+    written = false;
+  }
+  platform::DeleteFile(draft);
+  return written;
+}
+
 bool WriteSettings(TVekMainForm& form) {
   const std::string fileName = form.IniFileName();
-  for (const TSetting& setting : SettingsTable()) {
-    if (setting.Placement && form.WindowMaximized) continue;
-    // The first value that cannot be written is reported once and the rest
-    // are not attempted, so the exit still saves the log.
-    if (!platform::IniWriteString(fileName, setting.Section, setting.Key, setting.Get(form))) {
-      form.View.ShowMessage(platform::DisplayPath(fileName) + " に書き込めません");
-      return false;
+  // The first value that cannot be written ends the writing, reported once,
+  // so the exit still saves the log.
+  const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
+    for (const TSetting& setting : SettingsTable()) {
+      if (setting.Placement && form.WindowMaximized) continue;
+      if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form))) return false;
     }
-  }
-  return true;
+    return true;
+  });
+  if (!written) form.View.ShowMessage(platform::DisplayPath(fileName) + " に書き込めません");
+  return written;
 }
 
 }  // namespace vek

@@ -4,6 +4,7 @@
 // names, types and accepted values from it.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,15 @@ void ReadSettings(TVekMainForm& form, TReadStage stage);
 // Exit's writing of every key; false (after one message) when a value could
 // not be written.
 bool WriteSettings(TVekMainForm& form);
+
+// Writes keys into the settings file as a whole: writeKeys gets a draft
+// beside it (a copy of the file, or empty), and when every key went in, the
+// draft replaces the file in one step. A disk that fills up meanwhile leaves
+// the old settings or the new ones, never some of each, and never a file cut
+// short where the system's profile functions write in place. False when the
+// file is read-only or something could not be written; the draft is gone
+// either way.
+bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(const std::string&)>& writeKeys);
 
 // The keys each start-up stage reads, in order (the tests check that together
 // they name every key once).

@@ -21,10 +21,12 @@ class TVekMainForm : public IRunLog {
   TVekMainForm(IVekView& view, platform::TEnv& env);
 
   // Start-up and exit. FormCreate reads the command line (arguments after the
-  // program name) and the settings file; FormDestroy writes them back.
+  // program name) and the settings file; FormDestroy writes them back, and
+  // answers false when the settings or the log could not be saved (it has
+  // shown why).
   // appPath overrides the executable's directory (tests, the --dir option).
   void FormCreate(const std::vector<std::string>& args, const std::string& appPath = "");
-  void FormDestroy();
+  bool FormDestroy();
 
   // --- paths (directories end in "\"; the file names come from TProgramPaths) ---
   std::string AppPath() const { return AppPath_; }

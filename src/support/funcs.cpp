@@ -76,12 +76,13 @@ void TFileLock::Close() {
   Handle = 0;
 }
 
-void SetFileWriteTime(const std::string& path, const SystemTime& time) {
+bool SetFileWriteTime(const std::string& path, const SystemTime& time) {
   platform::SetReadOnly(path, false);
   const FileHandle handle = platform::OpenNoShare(path);
-  if (handle == 0) return;
-  platform::SetHandleWriteTime(handle, time);
+  if (handle == 0) return false;
+  const bool set = platform::SetHandleWriteTime(handle, time);
   platform::CloseHandle(handle);
+  return set;
 }
 
 // A failed read gives the zero time (year 0), which no caller can mistake for

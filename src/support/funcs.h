@@ -27,7 +27,8 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
 int64_t SystemTimeToSeconds(const SystemTime& time);
 void TouchFile(const std::string& path);
-void SetFileWriteTime(const std::string& path, const SystemTime& time);
+// False when the file could not be opened or its time not set.
+bool SetFileWriteTime(const std::string& path, const SystemTime& time);
 SystemTime GetFileWriteTime(const std::string& path);
 
 // A file opened without sharing, closed when the object goes (or on Close).

@@ -307,6 +307,38 @@ TEST_F(CheckRun, NewArrivalListNamesNewsThenTheReports) {
             hostDir + "\\b\\1000000002.idx\r\nlocalhost\\vek\\1030000000.idx\r\nlocalhost\\vek\\1000000000.idx\r\n");
 }
 
+// A board's list arrives but cannot be stored (no room, or here a folder in
+// its way): the run ends there with the error naming the cache file. Nothing
+// after the downloads is written -- no count, no report, no thread taken for
+// fallen -- and the pause before the next run counts from this one, since
+// the server was asked.
+TEST_F(CheckRun, ABoardListThatCannotBeStoredEndsTheRunBeforeAnyCount) {
+  TLoopbackServer server;
+  server.Put("/b/subject.txt", Listing);
+  server.Put("/c/subject.txt", Listing);
+  const std::string hostDir = "127.0.0.1%3A" + std::to_string(server.Port);
+  WriteFile(Fixture.Log(hostDir + "\\b\\1000000002.idx"), "0\t0\t5\tt\t\t\t1\t3\t3\t-1\t\r\n");  // 7 > 3
+  Fixture.WriteIndex(hostDir + "\\c\\1000000009.idx", "0");  // gone from its board
+  WriteFile(Fixture.Dor("favorite.idx"), hostDir + "\\b\\1000000002.idx\r\n" + hostDir + "\\c\\1000000009.idx\r\n");
+  WriteFile(Fixture.App("subject\\" + hostDir + "%2Fc.txt\\blocker"), "");
+  TVekMainForm& form = Start();
+  form.PrimarySuffixes = "127.0.0.1%3A";
+  form.UpdateCheckMenuClick();
+  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Failed);
+  EXPECT_NE(form.LastRunError.find(hostDir + "%2Fc.txt"), std::string::npos) << form.LastRunError;
+  EXPECT_EQ(server.Requests(), (Lines{"/b/subject.txt", "/c/subject.txt"}));
+  EXPECT_EQ(ReadFile(Fixture.Log(hostDir + "\\b\\1000000002.idx")), "0\t0\t5\tt\t\t\t1\t3\t3\t-1\t\r\n");
+  EXPECT_FALSE(Exists(Fixture.Dor("$$$$$$$$.idx")));
+  EXPECT_FALSE(Exists(Fixture.Log("localhost\\vek\\1030000000.dat")));
+  EXPECT_FALSE(Exists(Fixture.Log("localhost\\vek\\1000000000.dat")));
+  EXPECT_TRUE(form.ExecuteMenu.Enabled);
+  EXPECT_EQ(form.LastCheckTick, Fixture.Env.Tick);
+  EXPECT_EQ(form.CheckInterval, 40000u);  // two boards on the busiest host
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Refused);
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
 #endif
 
 }  // namespace

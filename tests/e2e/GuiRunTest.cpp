@@ -2,7 +2,8 @@
 // with "AutoShutDown" writes what the headless command writes for the same
 // input and ends by itself; a second start asks the running one for a check
 // (only while it is idle) and shows no window; the window answers other
-// programs while a board is slow. Runs when VEK_E2E_GUI_EXE (vek.exe) and
+// programs while a board is slow; a write that fails ends the run with every
+// control enabled again. Runs when VEK_E2E_GUI_EXE (vek.exe) and
 // VEK_E2E_PROBE (vek-probe.exe) are given.
 #include <fcntl.h>
 #include <signal.h>
@@ -161,6 +162,38 @@ TEST_F(GuiRun, SecondStartAsksForACheckOnlyWhileIdleAndTheWindowKeepsAnswering) 
   std::regex start(R"(\*\*\*\*\* Start!! \*\*\*\*\*)");
   EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), start), std::sregex_iterator()), 1) << log;
   EXPECT_NE(log.find("/news/subject.txt=3 ... done("), std::string::npos) << log;
+}
+
+// A write of the run fails (the first thread's index, as on a full disk):
+// the window logs the error naming the file and shows it, comes back to idle
+// with every control enabled, and the index is its old self.
+TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
+  BuildWorld("FailedReport=0\r\n", 0);
+  const std::string index = HostDir() + "log/" + H1() + "/news/1000000001.idx";
+  const std::string before = test::ReadFile(index);
+  const std::string exe = InstallGui();
+  // The first write of the run is the board's list; the second, this index.
+  setenv("VEK_FAIL_WRITE", "replace:2", 1);
+  TBackgroundProgram gui(exe, {"/autostart"});
+  unsetenv("VEK_FAIL_WRITE");
+  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "60"}).ExitCode, 0) << "no run began";
+  ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0) << "the window did not come back to idle";
+  const TRunResult controls = RunProbe({"controls"});
+  ASSERT_EQ(controls.ExitCode, 0) << controls.Output;
+  const auto v = Values(controls.Output);
+  EXPECT_GE(v.size(), 4u) << controls.Output;
+  for (const auto& [name, enabled] : v) EXPECT_EQ(enabled, "1") << name << " stays disabled";
+  // The window shows the error too, in a message box of its own.
+  ASSERT_EQ(RunProbe({"dismiss", "10"}).ExitCode, 0) << "no message box";
+  ASSERT_EQ(RunProbe({"close"}).ExitCode, 0);
+  ASSERT_EQ(gui.Wait(30), 0);
+  const std::string log = test::ReadFile(ProgDir() + "veklog.txt");
+  EXPECT_NE(log.find("ERROR: write("), std::string::npos) << log;
+  EXPECT_NE(log.find("1000000001.idx): "), std::string::npos) << log;
+  EXPECT_EQ(log.find("***** Done!! *****"), std::string::npos) << log;
+  EXPECT_EQ(test::ReadFile(index), before);
+  for (const auto& entry : fs::recursive_directory_iterator(Root.Path()))
+    EXPECT_EQ(entry.path().filename().string().rfind(".vek-", 0), std::string::npos) << entry.path();
 }
 
 }  // namespace

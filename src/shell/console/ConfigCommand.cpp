@@ -101,7 +101,10 @@ int Set(const std::string& programDir, const TSetting& setting, const std::strin
   } else {
     platform::CreateDirectories(programDir);
   }
-  if (!platform::IniWriteString(iniName, setting.Section, setting.Key, value))
+  const auto writeKey = [&](const std::string& draft) {
+    return platform::IniWriteString(draft, setting.Section, setting.Key, value);
+  };
+  if (!RewriteSettingsFile(iniName, writeKey))
     return Refuse(platform::DisplayPath(iniName) + " に書き込めません");
   SetFileWriteTime(iniName, stamp);
   return 0;

@@ -162,17 +162,6 @@ int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& o
   }
 }
 
-// A file error names its file as the system writes paths.
-std::string ErrorText(const std::exception& e) {
-  std::string text = e.what();
-  if (const auto* fileError = dynamic_cast<const vek::FileError*>(&e)) {
-    const size_t at = text.find(fileError->FileName);
-    if (at != std::string::npos)
-      text.replace(at, fileError->FileName.size(), vek::platform::DisplayPath(fileError->FileName));
-  }
-  return text;
-}
-
 int RunFormCommand(const TOptions& options, const std::string& programDir) {
   vek::TConsoleView view;
   vek::platform::TEnv& env = vek::platform::TEnv::Default();
@@ -199,11 +188,13 @@ int RunFormCommand(const TOptions& options, const std::string& programDir) {
     status = ExitRunFailed;
   } catch (const std::exception& e) {
     view.Flush();
-    Error(ErrorText(e));
+    Error(vek::DisplayText(e));
     status = ExitRunFailed;
   }
   view.Flush();
-  form.FormDestroy();
+  // Settings or log that cannot be saved fail a command that went well so
+  // far; the message has named the file.
+  if (!form.FormDestroy() && status == 0) status = ExitRunFailed;
   return status;
 }
 
@@ -231,7 +222,7 @@ int main(int argc, char** argv) {
     try {
       return vek::ConfigCommand(programDir, options.Operands);
     } catch (const std::exception& e) {
-      Error(ErrorText(e));
+      Error(vek::DisplayText(e));
       return ExitRunFailed;
     }
   }

@@ -11,6 +11,8 @@
 //   vek-probe close                    asks the window to close
 //   vek-probe click CAPTION            clicks the window's button of that caption
 //   vek-probe open-menu KEY            opens the menu bar's menu of that access key
+//   vek-probe controls                 each button and list box: enabled or not
+//   vek-probe dismiss SECONDS          waits for the window's message box, answers OK
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
 
@@ -160,6 +162,40 @@ int OpenMenu(wchar_t key) {
   return PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, key) ? 0 : 1;
 }
 
+// Numbered in the order the window lists them (the captions are Japanese).
+BOOL CALLBACK PrintControl(HWND child, LPARAM count) {
+  char className[64] = {};
+  GetClassNameA(child, className, 64);
+  const std::string kind = className;
+  if (kind == "Button" || kind == "BUTTON" || kind == "ComboBox" || kind == "COMBOBOX") {
+    int& n = *reinterpret_cast<int*>(count);
+    std::printf("control_%d_%s=%d\n", n++, kind.c_str(), IsWindowEnabled(child) ? 1 : 0);
+  }
+  return TRUE;
+}
+
+int Controls() {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  int count = 0;
+  EnumChildWindows(hwnd, PrintControl, reinterpret_cast<LPARAM>(&count));
+  return 0;
+}
+
+int Dismiss(double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    HWND main = MainWindow();
+    HWND box = FindWindowW(L"#32770", L"VEK");
+    if (main && box && GetWindow(box, GW_OWNER) == main && IsWindowVisible(box)) {
+      std::printf("message_box=1\n");
+      return PostMessageW(box, WM_COMMAND, IDOK, 0) ? 0 : 1;
+    }
+    Sleep(20);
+  }
+  return 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -171,6 +207,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
   if (command == L"click" && argc == 3) return Click(argv[2]);
   if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
+  if (command == L"controls") return Controls();
+  if (command == L"dismiss" && argc == 3) return Dismiss(_wtof(argv[2]));
   if (command == L"close") {
     HWND hwnd = MainWindow();
     return hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
