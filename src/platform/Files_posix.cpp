@@ -12,6 +12,9 @@
 #include <climits>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/PosixSystem.h"
@@ -132,6 +135,97 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDur
   } catch (...) {
     fd.Reset();
     ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+namespace {
+
+// A file of a batch on its way: its temporary written and still open.
+struct TPendingReplacement {
+  const std::string* CorePath = nullptr;
+  std::string Target;
+  std::string Temp;  // empty once renamed or removed
+  int Fd = -1;
+};
+
+// Everything of a replacement up to the flush, with ReplaceFileAtomically's
+// checks and permissions: the new bytes in a temporary beside the target.
+void WriteTemporary(const TFileReplacement& file, TPendingReplacement& pending) {
+  pending.CorePath = &file.Path;
+  pending.Target = SystemPath(file.Path);
+  struct stat st {};
+  const bool exists = ::stat(pending.Target.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) ThrowErrno("create", file.Path, EISDIR);
+  if (exists) {
+    TFd old(::open(pending.Target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (old.Valid() && IsLockedElsewhere(old.Get())) throw FileError("create", file.Path, LockedReason);
+  }
+  const mode_t mode = exists ? ((st.st_mode & 07777) | S_IWUSR) : 0666;
+  std::string temp = TemporaryNameBeside(pending.Target);
+  pending.Fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (pending.Fd < 0) ThrowErrno("create", file.Path, errno);
+  pending.Temp = std::move(temp);
+  if (exists) ::fchmod(pending.Fd, mode);
+  WriteAllOrThrow(pending.Fd, file.Bytes, file.Path);
+}
+
+// A flush waits for the disk; several running at once are committed together
+// by the file system, so a batch costs about one wait instead of one per file.
+constexpr size_t FlushThreads = 8;
+
+void FlushAndClose(std::vector<TPendingReplacement>& batch) {
+  std::vector<int> errors(batch.size(), 0);
+  std::atomic<size_t> next{0};
+  const auto flush = [&] {
+    for (size_t i; (i = next++) < batch.size();)
+      if (::fsync(batch[i].Fd) != 0) errors[i] = errno;
+  };
+  std::vector<std::thread> helpers;
+  try {
+    while (helpers.size() + 1 < std::min(FlushThreads, batch.size())) helpers.emplace_back(flush);
+  } catch (const std::system_error&) {
+    // No more threads: the ones running and this one share the rest.
+  }
+  flush();
+  for (std::thread& helper : helpers) helper.join();
+  for (size_t i = 0; i < batch.size(); ++i) {
+    const int fd = batch[i].Fd;
+    batch[i].Fd = -1;
+    if (errors[i] != 0) {
+      ::close(fd);
+      ThrowErrno("flush", *batch[i].CorePath, errors[i]);
+    }
+    if (::close(fd) != 0) ThrowErrno("close", *batch[i].CorePath, errno);
+  }
+}
+
+void RenameAll(std::vector<TPendingReplacement>& batch) {
+  for (TPendingReplacement& pending : batch) {
+    std::function<void()> hook;
+    {
+      std::lock_guard lock(hookMutex);
+      hook = replaceInterruptHook;
+    }
+    if (hook) hook();
+    if (::rename(pending.Temp.c_str(), pending.Target.c_str()) != 0) ThrowErrno("rename", *pending.CorePath, errno);
+    pending.Temp.clear();
+  }
+}
+
+}  // namespace
+
+void ReplaceFilesTogether(const std::vector<TFileReplacement>& files) {
+  std::vector<TPendingReplacement> batch(files.size());
+  try {
+    for (size_t i = 0; i < files.size(); ++i) WriteTemporary(files[i], batch[i]);
+    FlushAndClose(batch);
+    RenameAll(batch);
+  } catch (...) {
+    for (TPendingReplacement& pending : batch) {
+      if (pending.Fd >= 0) ::close(pending.Fd);
+      if (!pending.Temp.empty()) ::unlink(pending.Temp.c_str());
+    }
     throw;
   }
 }
