@@ -61,12 +61,21 @@ run "scale 1,000 threads on 50 boards" 50 20
 run "scale 10,000 threads on 500 boards" 500 20
 [ $quick = 1 ] || run "scale 100,000 threads on 2,000 boards" 2000 50
 
-# Growth of the scale series: time of the second run's local steps and peak
-# memory against the number of threads.
-awk -F'\t' '/^scale .*local steps/ { split($1, a, " threads"); t[a[1]] = $2 + 0 }
+# Growth of the scale series per tenfold threads, beside the x10 of linear
+# growth: the local steps' time (disk waits included) and the second run's CPU
+# time (what the machine's other work cannot stretch).
+awk -F'\t' '/^scale / {
+    split($1, a, " threads"); n = a[1]; sub(/^scale /, "", n)
+    if ($1 ~ /local steps 1,2,5-7/) local[n] = $2 + 0
+    if ($1 ~ /CPU time/) cpu[n] = $2 + 0
+  }
+  function growth(from, to, what, v) {
+    if (v[from] > 0 && v[to] > 0)
+      printf "growth %s -> %s threads (x10), %s\tx%.1f\tx10 if linear\t%.2f\n", from, to, what, v[to] / v[from], v[to] / v[from] / 10
+  }
   END {
-    if (t["scale 10,000"] > 0) printf "growth 1,000 -> 10,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 10,000"] / t["scale 1,000"]
-    if (t["scale 100,000"] > 0) printf "growth 10,000 -> 100,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 100,000"] / t["scale 10,000"]
+    growth("1,000", "10,000", "local steps", local); growth("10,000", "100,000", "local steps", local)
+    growth("1,000", "10,000", "CPU time", cpu); growth("10,000", "100,000", "CPU time", cpu)
   }' "$table" >>"$table.growth"
 cat "$table.growth" >>"$table"
 rm -f "$table.growth"
