@@ -28,10 +28,10 @@ constexpr UINT_PTR LogTimerId = 2;
 // Adding text to the log pane repaints it, and under Wine a repaint costs tens
 // of milliseconds however little is added. Lines that arrive close together
 // reach the pane in bunches: at most one bunch every 200 ms, and never more
-// often than leaves the pane a thirtieth of the time (29 times the last
+// often than leaves the pane a sixtieth of the time (59 times the last
 // bunch's cost between two bunches).
 constexpr DWORD LogBunchInterval = 200;
-constexpr DWORD LogBunchCostShare = 29;
+constexpr DWORD LogBunchCostShare = 59;
 constexpr UINT FirstMenuId = 100;
 constexpr UINT FirstButtonId = 1001;
 constexpr UINT ComboId = 1010;
