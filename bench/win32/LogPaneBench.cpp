@@ -77,6 +77,21 @@ std::string ScratchDirectory() {
   return vek::platform::win32::Narrow(dir);
 }
 
+// The scratch directory and the files the window left in it (its settings
+// and log).
+void RemoveScratch(const std::string& dir) {
+  const std::wstring wide = vek::platform::win32::Wide(dir);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((wide + L"*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((wide + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryW(wide.c_str());
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -106,5 +121,6 @@ int wmain(int argc, wchar_t** argv) {
               100.0 * (withPane - pumps) / pumps, length, expected);
   PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
   window.Run();
+  RemoveScratch(dir);
   return whole ? 0 : 1;
 }
