@@ -77,15 +77,17 @@ std::string ScratchDirectory() {
   return vek::platform::win32::Narrow(dir);
 }
 
-// The scratch directory and the files the window left in it (its settings
-// and log).
+// The scratch directory and what the window left in it: its settings, its
+// log and the empty subject cache directory.
 void RemoveScratch(const std::string& dir) {
   const std::wstring wide = vek::platform::win32::Wide(dir);
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW((wide + L"*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((wide + found.cFileName).c_str());
+      const std::wstring path = wide + found.cFileName;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW(path.c_str());
+      else if (found.cFileName[0] != L'.') RemoveDirectoryW(path.c_str());
     } while (FindNextFileW(find, &found));
     FindClose(find);
   }
