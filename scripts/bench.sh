@@ -4,14 +4,24 @@
 #   micro-benchmarks (line reader, gzip, EUC-JP) beside plain code doing the same,
 #   the board fetch and the whole `vek check` beside plain libcurl (200 gzip boards),
 #   the 20,000-thread run's local steps beside a plain read-and-rewrite loop,
-#   and the scale series of 1,000 / 10,000 / 100,000 watched threads.
-#   scripts/bench.sh [--quick]     --quick leaves out the 100,000-thread run
+#   the scale series of 1,000 / 10,000 / 100,000 watched threads,
+#   and the window's log pane through a 2,000-board check's lines under Wine.
+#   scripts/bench.sh [--quick] [--no-window]
+# --quick leaves out the 100,000-thread run; --no-window the log pane (which
+# builds the Windows tree and needs Wine and Xvfb; without them it is skipped).
 # The details of every program go to build/bench-logs/; the table to stdout.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${VEK_BUILD_ROOT:-$here/build}
 quick=0
-[ "${1:-}" = "--quick" ] && quick=1
+window=1
+for arg in "$@"; do
+  case "$arg" in
+    --quick) quick=1 ;;
+    --no-window) window=0 ;;
+    *) echo "usage: scripts/bench.sh [--quick] [--no-window]" >&2; exit 64 ;;
+  esac
+done
 bash "$here/scripts/deps.sh"
 bash "$here/scripts/build.sh" native --target vek vek-board-server bench_support bench_fetch bench_check bench_run >/dev/null
 bin=$root/native/bench
@@ -61,15 +71,44 @@ run "scale 1,000 threads on 50 boards" 50 20
 run "scale 10,000 threads on 500 boards" 500 20
 [ $quick = 1 ] || run "scale 100,000 threads on 2,000 boards" 2000 50
 
-# Growth of the scale series: time of the second run's local steps and peak
-# memory against the number of threads.
-awk -F'\t' '/^scale .*local steps/ { split($1, a, " threads"); t[a[1]] = $2 + 0 }
+# Growth of the scale series per tenfold threads, beside the x10 of linear
+# growth: the local steps' time (disk waits included) and the second run's CPU
+# time (what the machine's other work cannot stretch).
+awk -F'\t' '/^scale / {
+    split($1, a, " threads"); n = a[1]; sub(/^scale /, "", n)
+    if ($1 ~ /local steps 1,2,5-7/) local[n] = $2 + 0
+    if ($1 ~ /CPU time/) cpu[n] = $2 + 0
+  }
+  function growth(from, to, what, v) {
+    if (v[from] > 0 && v[to] > 0)
+      printf "growth %s -> %s threads (x10), %s\tx%.1f\tx10 if linear\t%.2f\n", from, to, what, v[to] / v[from], v[to] / v[from] / 10
+  }
   END {
-    if (t["scale 10,000"] > 0) printf "growth 1,000 -> 10,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 10,000"] / t["scale 1,000"]
-    if (t["scale 100,000"] > 0) printf "growth 10,000 -> 100,000 threads (x10), local steps\tx%.1f\t-\t-\n", t["scale 100,000"] / t["scale 10,000"]
+    growth("1,000", "10,000", "local steps", local); growth("10,000", "100,000", "local steps", local)
+    growth("1,000", "10,000", "CPU time", cpu); growth("10,000", "100,000", "CPU time", cpu)
   }' "$table" >>"$table.growth"
 cat "$table.growth" >>"$table"
 rm -f "$table.growth"
+
+# The window's log pane: the lines of a 2,000-board check with a 10 ms pause
+# per board, with and without the pane, in the real window under Wine.
+pane_label="window log pane, 2,000-board check under Wine (with pane vs without)"
+if [ $window = 1 ] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null &&
+  command -v xvfb-run >/dev/null; then
+  echo "window log pane ..." >&2
+  log=$logs/logpane.txt
+  if bash "$here/scripts/build.sh" windows --target vek-logpane-bench >"$log" 2>&1 &&
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'bash "$0/scripts/wine-run.sh" "$1/windows/vek-logpane-bench.exe" 2000 10; status=$?; wineserver -w; exit $status' \
+      "$here" "$root" >>"$log" 2>&1; then
+    sed -n 's/^log pane: .*: \([0-9.]*\) ms with the pane, \([0-9.]*\) ms without.*/\1 \2/p' "$log" | while read -r with without; do
+      row "$pane_label" "$with ms" "$without ms" "$(awk -v a="$with" -v b="$without" 'BEGIN { printf "%.3f", a / b }')"
+    done
+  else
+    failed "vek-logpane-bench" "$log"
+  fi
+else
+  row "$pane_label" "skipped" "(--no-window, or no mingw-w64, Wine or Xvfb)" "-"
+fi
 
 {
   printf 'what\tmeasured\treference\tratio\n'

@@ -31,6 +31,20 @@ enum class TDurability { Flushed, Renamed };
 void ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                            TDurability durability = TDurability::Flushed);
 
+// One file of a batch and its new bytes.
+struct TFileReplacement {
+  std::string Path;
+  std::string Bytes;
+};
+
+// Replaces several files, each as ReplaceFileAtomically does with Flushed, so
+// even a crash of the whole system leaves every file old or new whole. On
+// POSIX every new file is written to its temporary first, all are flushed
+// together and only then renamed one by one: about one wait for the disk
+// instead of one per file. Throws FileError; the files not renamed by then
+// keep their old bytes and no temporary stays behind.
+void ReplaceFilesTogether(const std::vector<TFileReplacement>& files);
+
 bool FileExists(const std::string& path);       // a file, not a directory
 bool DirectoryExists(const std::string& path);
 

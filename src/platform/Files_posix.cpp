@@ -13,6 +13,9 @@
 #include <climits>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/Files.h"
 #include "platform/PosixSystem.h"
@@ -104,38 +107,123 @@ std::string ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDurability durability) {
-  std::string target = SystemPath(path);
+namespace {
+
+// A replacement on its way: its temporary written and, until flushed, open.
+struct TPendingReplacement {
+  const std::string* CorePath = nullptr;
+  std::string Target;
+  std::string Temp;  // empty once renamed or removed
+  int Fd = -1;
+};
+
+// The new bytes in a temporary beside the target, with the old file's
+// permissions made writable: a read-only target is replaced as if its
+// attribute had been cleared. A directory or a file locked by another
+// process is refused before anything is written.
+void WriteTemporary(const std::string& path, std::string_view bytes, TPendingReplacement& pending) {
+  pending.CorePath = &path;
+  pending.Target = SystemPath(path);
   struct stat st {};
-  bool exists = ::stat(target.c_str(), &st) == 0;
+  const bool exists = ::stat(pending.Target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) ThrowErrno("create", path, EISDIR);
   if (exists) {
-    TFd old(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    TFd old(::open(pending.Target.c_str(), O_RDONLY | O_CLOEXEC));
     if (old.Valid() && IsLockedElsewhere(old.Get())) throw FileError("create", path, LockedReason);
   }
-  // The new file keeps the old one's permissions, made writable: a
-  // read-only target is replaced as if its attribute had been cleared.
-  mode_t mode = exists ? ((st.st_mode & 07777) | S_IWUSR) : 0666;
-  std::string temp = TemporaryNameBeside(target);
-  TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-  if (!fd.Valid()) ThrowErrno("create", path, errno);
+  const mode_t mode = exists ? ((st.st_mode & 07777) | S_IWUSR) : 0666;
+  std::string temp = TemporaryNameBeside(pending.Target);
+  pending.Fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (pending.Fd < 0) ThrowErrno("create", path, errno);
+  pending.Temp = std::move(temp);
+  if (exists) ::fchmod(pending.Fd, mode);
+  if (TWriteFault fault = InjectedWriteFault(TWriteKind::Replace, path); fault != TWriteFault::None)
+    ThrowErrno("write", path, fault == TWriteFault::IoError ? EIO : ENOSPC);
+  WriteAllOrThrow(pending.Fd, bytes, path);
+}
+
+void RunInterruptHook() {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(hookMutex);
+    hook = replaceInterruptHook;
+  }
+  if (hook) hook();
+}
+
+void Rename(TPendingReplacement& pending) {
+  RunInterruptHook();
+  if (::rename(pending.Temp.c_str(), pending.Target.c_str()) != 0) ThrowErrno("rename", *pending.CorePath, errno);
+  pending.Temp.clear();
+}
+
+// What a failed replacement leaves: nothing but the old file.
+void Discard(TPendingReplacement& pending) {
+  if (pending.Fd >= 0) ::close(pending.Fd);
+  pending.Fd = -1;
+  if (!pending.Temp.empty()) ::unlink(pending.Temp.c_str());
+  pending.Temp.clear();
+}
+
+// A flush waits for the disk; several running at once are committed together
+// by the file system, so a batch costs about one wait instead of one per file.
+constexpr size_t FlushThreads = 8;
+
+void FlushAndClose(std::vector<TPendingReplacement>& batch) {
+  std::vector<int> errors(batch.size(), 0);
+  std::atomic<size_t> next{0};
+  const auto flush = [&] {
+    for (size_t i; (i = next++) < batch.size();)
+      if (::fsync(batch[i].Fd) != 0) errors[i] = errno;
+  };
+  std::vector<std::thread> helpers;
   try {
-    if (exists) ::fchmod(fd.Get(), mode);
-    if (TWriteFault fault = InjectedWriteFault(TWriteKind::Replace, path); fault != TWriteFault::None)
-      ThrowErrno("write", path, fault == TWriteFault::IoError ? EIO : ENOSPC);
-    WriteAllOrThrow(fd.Get(), bytes, path);
-    if (durability == TDurability::Flushed && ::fsync(fd.Get()) != 0) ThrowErrno("flush", path, errno);
-    if (::close(fd.Release()) != 0) ThrowErrno("close", path, errno);
-    std::function<void()> hook;
-    {
-      std::lock_guard lock(hookMutex);
-      hook = replaceInterruptHook;
+    while (helpers.size() + 1 < std::min(FlushThreads, batch.size())) helpers.emplace_back(flush);
+  } catch (const std::system_error&) {
+    // No more threads: the ones running and this one share the rest.
+  }
+  flush();
+  for (std::thread& helper : helpers) helper.join();
+  for (size_t i = 0; i < batch.size(); ++i) {
+    const int fd = batch[i].Fd;
+    batch[i].Fd = -1;
+    if (errors[i] != 0) {
+      ::close(fd);
+      ThrowErrno("flush", *batch[i].CorePath, errors[i]);
     }
-    if (hook) hook();
-    if (::rename(temp.c_str(), target.c_str()) != 0) ThrowErrno("rename", path, errno);
+    if (::close(fd) != 0) ThrowErrno("close", *batch[i].CorePath, errno);
+  }
+}
+
+}  // namespace
+
+void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDurability durability) {
+  TPendingReplacement pending;
+  try {
+    WriteTemporary(path, bytes, pending);
+    const int fd = pending.Fd;
+    pending.Fd = -1;
+    if (durability == TDurability::Flushed && ::fsync(fd) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ThrowErrno("flush", path, error);
+    }
+    if (::close(fd) != 0) ThrowErrno("close", path, errno);
+    Rename(pending);
   } catch (...) {
-    fd.Reset();
-    ::unlink(temp.c_str());
+    Discard(pending);
+    throw;
+  }
+}
+
+void ReplaceFilesTogether(const std::vector<TFileReplacement>& files) {
+  std::vector<TPendingReplacement> batch(files.size());
+  try {
+    for (size_t i = 0; i < files.size(); ++i) WriteTemporary(files[i].Path, files[i].Bytes, batch[i]);
+    FlushAndClose(batch);
+    for (TPendingReplacement& pending : batch) Rename(pending);
+  } catch (...) {
+    for (TPendingReplacement& pending : batch) Discard(pending);
     throw;
   }
 }

@@ -100,6 +100,11 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes, TDur
   }
 }
 
+// One at a time: each replacement is flushed and written through on its own.
+void ReplaceFilesTogether(const std::vector<TFileReplacement>& files) {
+  for (const TFileReplacement& file : files) ReplaceFileAtomically(file.Path, file.Bytes, TDurability::Flushed);
+}
+
 bool FileExists(const std::string& path) {
   DWORD a = Attributes(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

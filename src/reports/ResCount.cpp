@@ -7,6 +7,7 @@
 #include <charconv>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/Files.h"
 #include "reports/HostLog.h"
@@ -185,6 +186,10 @@ bool RewriteServerCount(std::string_view indexText, int count, std::string& newT
 
 namespace {
 
+// Index files rewritten are handed to the disk this many at a time: flushed
+// together, then renamed (a flush per file costs a wait for the disk each).
+constexpr size_t IndexWriteBatch = 64;
+
 // One pass of the count update; the current board's cache stays loaded while
 // its threads follow each other in the list.
 class TResCountPass {
@@ -193,11 +198,13 @@ class TResCountPass {
       : Run(run), LogPath(run.Settings.LogPath()), SbjPath(run.Settings.SbjPath()),
         Boards(LogPath, run.Settings.PrimarySuffixes), UpdateList(updateList), DeadList(deadList) {}
   void Visit(const std::string& path);
+  void WritePending();
 
  private:
   std::string_view SafeCacheName(const TThreadBoard& board, const std::string& path);
   bool SelectCache(std::string_view name);
   void WriteCount(const std::string& path, const std::string& indexName, std::string_view knownText);
+  void Replace(const std::string& indexName, std::string_view text);
 
   const TRunContext& Run;
   const std::string LogPath;
@@ -210,6 +217,7 @@ class TResCountPass {
   std::unordered_set<std::string> MissingCaches;  // tested once per run, not once per thread
   std::string NewText;
   std::string IndexName;
+  std::vector<platform::TFileReplacement> Pending;  // rewritten, not yet written
 };
 
 std::string_view TResCountPass::SafeCacheName(const TThreadBoard& board, const std::string& path) {
@@ -246,13 +254,27 @@ void TResCountPass::WriteCount(const std::string& path, const std::string& index
   if (count != -1) {
     read();
     bool news = RewriteServerCount(indexText, count, NewText);
-    if (NewText != indexText) platform::ReplaceFileAtomically(indexName, NewText);
+    if (NewText != indexText) Replace(indexName, NewText);
     if (news) UpdateList.Add(path);
     return;
   }
   // The fallen mark, when asked for, waits for the end of the run
   // (MarkFallenThreads).
   DeadList.Add(path);
+}
+
+// The thread list names every thread once, so no index file is read again
+// between its new bytes being queued and being written.
+void TResCountPass::Replace(const std::string& indexName, std::string_view text) {
+  Pending.push_back({indexName, std::string(text)});
+  if (Pending.size() >= IndexWriteBatch) WritePending();
+}
+
+void TResCountPass::WritePending() {
+  if (Pending.empty()) return;
+  std::vector<platform::TFileReplacement> batch;
+  batch.swap(Pending);
+  platform::ReplaceFilesTogether(batch);
 }
 
 void TResCountPass::Visit(const std::string& path) {
@@ -273,7 +295,18 @@ void TResCountPass::Visit(const std::string& path) {
 void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
                      TStringList& deadList) {
   TResCountPass pass(run, updateList, deadList);
-  for (const std::string& path : datList.Items) pass.Visit(path);
+  try {
+    for (const std::string& path : datList.Items) pass.Visit(path);
+  } catch (...) {
+    // The files worked out before the failure are written as they would
+    // have been one by one; the failure is the one reported.
+    try {
+      pass.WritePending();
+    } catch (...) {
+    }
+    throw;
+  }
+  pass.WritePending();
 }
 
 void MarkFallenThreads(const TRunContext& run, const TStringList& deadList) {

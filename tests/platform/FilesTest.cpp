@@ -93,6 +93,42 @@ TEST(Files, SweepRemovesOnlyTemporariesOfEndedProcesses) {
     EXPECT_EQ(TemporaryFileOwner(other), 0u) << other;
 }
 
+// A batch: every file written with its exact bytes; a failure in the middle
+// (a locked file, an interruption before a rename) leaves each file old or
+// new and no temporary behind.
+TEST(Files, ReplacingTogetherWritesEveryFileOrLeavesItOld) {
+  TempDir dir;
+  std::vector<TFileReplacement> batch;
+  for (int i = 0; i < 20; ++i) batch.push_back({dir.Path() + "t" + std::to_string(i) + ".idx", "old " + std::to_string(i)});
+  ReplaceFilesTogether(batch);
+  ASSERT_TRUE(SetReadOnly(batch[3].Path, true));
+  for (int i = 0; i < 20; ++i) batch[i].Bytes = "new\t" + std::to_string(i) + std::string(i * 100, 'x') + "\r\n";
+  ReplaceFilesTogether(batch);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadWholeFile(batch[i].Path), batch[i].Bytes);
+  EXPECT_FALSE(IsReadOnly(batch[3].Path));
+  EXPECT_EQ(Entries(dir).size(), 20u);
+
+  // A directory where the first file should be: nothing is written.
+  std::vector<TFileReplacement> blocked = batch;
+  for (auto& file : blocked) file.Bytes = "never";
+  ASSERT_TRUE(CreateDirectories(dir.Path() + "d.idx"));
+  blocked.insert(blocked.begin(), {dir.Path() + "d.idx", "never"});
+  EXPECT_THROW(ReplaceFilesTogether(blocked), FileError);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadWholeFile(batch[i].Path), batch[i].Bytes);
+  EXPECT_EQ(Entries(dir).size(), 21u);
+
+  // Killed between two renames: the files renamed are new, the rest old.
+  int renames = 0;
+  SetReplaceInterruptHookForTests([&] {
+    if (++renames == 6) throw std::runtime_error("killed between two renames");
+  });
+  blocked.erase(blocked.begin());
+  EXPECT_THROW(ReplaceFilesTogether(blocked), std::runtime_error);
+  SetReplaceInterruptHookForTests(nullptr);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadWholeFile(batch[i].Path), i < 5 ? "never" : batch[i].Bytes);
+  EXPECT_EQ(Entries(dir).size(), 21u);
+}
+
 TEST(Files, ReplaceClearsReadOnly) {
   TempDir dir;
   std::string path = dir.Path() + "1030000000.dat";

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "ReportsFixture.h"
+#include "platform/FileError.h"
+#include "platform/Files.h"
 #include "reports/ResCount.h"
 #include "support/funcs.h"
 
@@ -212,6 +214,27 @@ TEST_F(ResCountTest, BoardsThatAlternateAreEachLookedUpInTheirOwnCache) {
   Run({a1, b1, a2});
   EXPECT_EQ(Update.Items, (std::vector<std::string>{a1, a2}));
   EXPECT_EQ(Dead.Items, std::vector<std::string>{b1});
+}
+
+// Many threads with new counts, the file of the 101st unreadable: the run
+// stops there with the files before it written, as if each had been written
+// at once, and the ones after it untouched.
+TEST_F(ResCountTest, AFailureMidwayLeavesTheFilesBeforeItWritten) {
+  std::vector<std::string> lines, paths;
+  for (int i = 0; i < 150; ++i) {
+    const std::string key = std::to_string(1000 + i);
+    lines.push_back(key + ".dat<>T" + key + " (20)");
+    paths.push_back("egg.5ch.net\\news\\" + key + ".idx");
+    if (i != 100) F.WriteIndex(paths.back(), ThreadRecord("0", "T", "", "", key, "10", "10", "-1") + "\r\n");
+  }
+  ASSERT_TRUE(platform::CreateDirectories(F.LogDir() + paths[100]));
+  F.WriteCache("egg.5ch.net%2Fnews.txt", lines);
+  EXPECT_THROW(Run(paths), FileError);
+  for (int i = 0; i < 150; ++i) {
+    if (i == 100) continue;
+    const std::string key = std::to_string(1000 + i);
+    EXPECT_EQ(F.ReadIndex(paths[i]), ThreadRecord("0", "T", "", "", key, i < 100 ? "20" : "10", "10", i < 100 ? "" : "-1") + "\r\n") << i;
+  }
 }
 
 }  // namespace

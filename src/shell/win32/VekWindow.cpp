@@ -5,6 +5,8 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "platform/Files.h"
 #include "platform/Win32System.h"
 #include "shell/win32/Dialogs.h"
@@ -22,6 +24,14 @@ using platform::win32::WidePath;
 namespace {
 
 constexpr UINT_PTR CheckTimerId = 1;
+constexpr UINT_PTR LogTimerId = 2;
+// Adding text to the log pane repaints it, and under Wine a repaint costs tens
+// of milliseconds however little is added. Lines that arrive close together
+// reach the pane in bunches: at most one bunch every 200 ms, and never more
+// often than leaves the pane a sixtieth of the time (59 times the last
+// bunch's cost between two bunches).
+constexpr DWORD LogBunchInterval = 200;
+constexpr DWORD LogBunchCostShare = 59;
 constexpr UINT FirstMenuId = 100;
 constexpr UINT FirstButtonId = 1001;
 constexpr UINT ComboId = 1010;
@@ -281,6 +291,7 @@ LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnNotify(*reinterpret_cast<NMHDR*>(lParam));
       return 0;
     case WM_TIMER:
+      if (wParam == LogTimerId) FlushLogText();
       // A run or a dialog is under way: the timer stays armed and fires again.
       if (wParam == CheckTimerId && !Busy()) RunCommand(&TVekMainForm::TimerTimer);
       return 0;
@@ -407,7 +418,10 @@ void TVekWindow::ProcessMessages() {
 // --- mirroring the components -----------------------------------------------------------
 
 HWND TVekWindow::ControlOf(const TComponent& component) const {
-  if (&component == &Form_->LogMemo) return Memo_;
+  if (&component == &Form_->LogMemo) {
+    FlushLogText();  // whoever looks at the pane sees every line
+    return Memo_;
+  }
   if (&component == &Form_->IgnoreIdxCheckListBox) return CheckList_;
   if (&component == &Form_->IdxComboBox) return Combo_;
   if (&component == &Form_->MainStatusBar) return StatusBar_;
@@ -492,12 +506,32 @@ void TVekWindow::ComponentChanged(const TComponent& component) {
 // --- log pane, title, status bar ------------------------------------------------------------
 
 void TVekWindow::AppendLogText(const std::wstring& text) {
+  PendingLog_ += text;
+  const DWORD now = GetTickCount();
+  // Unsigned difference: a wrap of the tick counter in between does no harm.
+  if (now - LastLogBunch_ >= LogBunchWait_) return FlushLogText();
+  // The timer brings the bunch when no further line comes; armed once a bunch,
+  // as every call to the system costs under Wine.
+  if (!LogTimerArmed_) SetTimer(Hwnd_, LogTimerId, LogBunchWait_ - (now - LastLogBunch_), nullptr);
+  LogTimerArmed_ = true;
+}
+
+void TVekWindow::FlushLogText() const {
+  if (PendingLog_.empty() || !Memo_) return;
+  if (LogTimerArmed_) KillTimer(Hwnd_, LogTimerId);
+  LogTimerArmed_ = false;
+  const DWORD start = GetTickCount();
   // Appending at the end keeps the pane cheap however many lines it holds,
   // and the caret at the end keeps the last line in view.
   const int end = GetWindowTextLengthW(Memo_);
   SendMessageW(Memo_, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-  SendMessageW(Memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(Memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(PendingLog_.c_str()));
   SendMessageW(Memo_, EM_SCROLLCARET, 0, 0);
+  PendingLog_.clear();
+  // Painted now, so that the cost counted is the whole of it.
+  UpdateWindow(Memo_);
+  LastLogBunch_ = GetTickCount();
+  LogBunchWait_ = std::max(LogBunchInterval, (LastLogBunch_ - start) * LogBunchCostShare);
 }
 
 void TVekWindow::LogLineAdded(const std::string& line) {

@@ -105,7 +105,9 @@ class TVekWindow : public IVekView {
   void MirrorMenuItem(const TMenuEntry& entry);
   void MirrorComboBox();
   void MirrorCheckListBox();
+  // Adds text to the log pane, at once or with the next bunch.
   void AppendLogText(const std::wstring& text);
+  void FlushLogText() const;
 
   TVekMainForm* Form_ = nullptr;
   HWND Hwnd_ = nullptr;
@@ -125,6 +127,12 @@ class TVekWindow : public IVekView {
   std::vector<TMenuEntry> Menus_;
   std::vector<TButtonEntry> Buttons_;
   size_t LogLines_ = 0;
+  // Log text on its way to the pane, the tick of the last bunch and the wait
+  // before the next one. Changed by const readers of the pane too.
+  mutable std::wstring PendingLog_;
+  mutable DWORD LastLogBunch_ = 0;
+  mutable DWORD LogBunchWait_ = 0;
+  mutable bool LogTimerArmed_ = false;
   int Busy_ = 0;
   bool CloseRequested_ = false;
   bool Mirroring_ = false;
