@@ -6,13 +6,18 @@
 #pragma once
 #include <string>
 
+#include "platform/Files.h"
+
 namespace vek::platform {
 
 std::string IniReadString(const std::string& fileName, const std::string& section,
                           const std::string& key, const std::string& defaultValue);
-// False when the file cannot be written.
+// False when the file cannot be written. Renamed suits a draft that is itself
+// later copied over the real file with a flush: the POSIX layer then skips
+// the flush of each key (the Windows profile functions never flush).
 bool IniWriteString(const std::string& fileName, const std::string& section,
-                    const std::string& key, const std::string& value);
+                    const std::string& key, const std::string& value,
+                    TDurability durability = TDurability::Flushed);
 
 // Says that the file was replaced as a whole, not through IniWriteString.
 // Windows' profile functions may keep a file's contents and trust them while

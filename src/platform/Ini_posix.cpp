@@ -116,7 +116,7 @@ std::string IniReadString(const std::string& fileName, const std::string& sectio
 void IniFileReplaced(const std::string&) {}
 
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
-                    const std::string& value) {
+                    const std::string& value, TDurability durability) {
   // Windows does not write a read-only settings file; the caller clears the
   // attribute first when it means to.
   if (IsReadOnly(fileName)) return false;
@@ -143,7 +143,7 @@ bool IniWriteString(const std::string& fileName, const std::string& section, con
   }
   if (InjectedWriteFault(TWriteKind::Ini, fileName) != TWriteFault::None) return false;
   try {
-    ReplaceFileAtomically(fileName, Format(sections));
+    ReplaceFileAtomically(fileName, Format(sections), durability);
   } catch (const FileError&) {
     return false;
   }

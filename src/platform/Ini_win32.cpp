@@ -32,7 +32,7 @@ void IniFileReplaced(const std::string& fileName) {
 }
 
 bool IniWriteString(const std::string& fileName, const std::string& section, const std::string& key,
-                    const std::string& value) {
+                    const std::string& value, TDurability) {
   // Checked here as well, since a process with every right (Wine run as
   // root) would write a read-only file.
   if (IsReadOnly(fileName)) return false;

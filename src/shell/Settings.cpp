@@ -291,7 +291,8 @@ bool WriteSettings(TVekMainForm& form) {
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
     for (const TSetting& setting : SettingsTable()) {
       if (setting.Placement && form.WindowMaximized) continue;
-      if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form))) return false;
+      if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form),
+                                     platform::TDurability::Renamed)) return false;
     }
     return true;
   });

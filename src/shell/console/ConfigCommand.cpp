@@ -102,7 +102,7 @@ int Set(const std::string& programDir, const TSetting& setting, const std::strin
     platform::CreateDirectories(programDir);
   }
   const auto writeKey = [&](const std::string& draft) {
-    return platform::IniWriteString(draft, setting.Section, setting.Key, value);
+    return platform::IniWriteString(draft, setting.Section, setting.Key, value, platform::TDurability::Renamed);
   };
   if (!RewriteSettingsFile(iniName, writeKey))
     return Refuse(platform::DisplayPath(iniName) + " に書き込めません");
