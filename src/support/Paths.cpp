@@ -43,6 +43,11 @@ std::string ExtractFileName(std::string_view path) {
   return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
 }
 
+std::string_view ExtractFilePath(std::string_view path) {
+  size_t sep = LastSeparator(path);
+  return sep == std::string_view::npos ? std::string_view() : path.substr(0, sep + 1);
+}
+
 std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   size_t sep = LastSeparator(path);
   size_t nameStart = sep == std::string_view::npos ? 0 : sep + 1;

@@ -15,6 +15,9 @@ bool IsSafeRelativePath(std::string_view path);
 
 // The last component of a path ("\" at character boundaries, or "/").
 std::string ExtractFileName(std::string_view path);
+// The folder part of a path up to and with its last separator; empty when the
+// path has none.
+std::string_view ExtractFilePath(std::string_view path);
 // The path with the extension of its last component replaced (ext includes
 // the dot; an empty ext removes the extension).
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
