@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Collate.h"
@@ -112,12 +113,17 @@ void ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::stri
   const std::string prefix = ThreadUrlPrefixOfCacheName(cacheFileName);
   TStringWriter board(static_cast<int32_t>(cacheText.size() / 16) + 256);
   std::string entry;
+  // Some servers list a thread twice (the rental service repeats its top
+  // thread at the end); the cache keeps both lines, the report names the
+  // thread once, from its first line.
+  std::unordered_set<std::string_view> reported;
   ForEachLine(cacheText, [&](std::string_view line) {
     log.ProcessMessages();
     size_t mark = line.find("<>");
     // A line without "<>" names no thread; it is never reported.
     if (mark == std::string_view::npos) return;
     if (known.Contains(line.substr(0, mark))) return;
+    if (!reported.insert(line.substr(0, mark)).second) return;
     std::string escaped = EscapeCommas(line);
     size_t escapedMark = escaped.find("<>");
     std::string key = escaped.substr(0, escapedMark);

@@ -179,6 +179,36 @@ TEST_F(ReportBoardsTest, NearlyEqualSnapshotIsComparedKeyByKey) {
   EXPECT_EQ(ReadFile(F.SbjDir() + "e.org%2Fb.lst"), "1.dat\r\n2.dat\r\n3.dat\r\n");
 }
 
+// The rental service sends its top thread once more at the end of its list;
+// the cache keeps both lines, the report names the thread once per board,
+// from its first line. The same key on another board is another thread.
+TEST_F(ReportBoardsTest, AThreadListedTwiceIsReportedOnce) {
+  F.WriteCache("rental.example%2Fgame%2F4567.txt", {"1100000000.dat<>Old (50)"});
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)"});
+  InitNewReport(F.Form->RunContext());
+  F.WriteCache("rental.example%2Fgame%2F4567.txt",
+               {"1100000000.dat<>Old (51)", "1200000000.dat<>Second (3)", "1200000000.dat<>Second (4)",
+                "1300000000.dat<>Top (12)", "1300000000.dat<>Top (12)"});
+  WriteNewReport(F.Form->RunContext());
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)", "1300000000.dat<>Top (1)"});
+  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Form->RunContext());
+
+  EXPECT_EQ(NewDat(),
+            NewFirst + "\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,"
+            "<font color=\"8B2222\"><b>---------- http://rental.example/game/4567/ ----------</b></font><br>"
+            "&nbsp; &nbsp; Second (3)<br>&nbsp; &nbsp; <a href=\"http://rental.example/game/test/read.cgi/4567/1200000000/\" "
+            "target=\"_blank\">http://rental.example/game/test/read.cgi/4567/1200000000/</a><br><br>"
+            "&nbsp; &nbsp; Top (12)<br>&nbsp; &nbsp; <a href=\"http://rental.example/game/test/read.cgi/4567/1300000000/\" "
+            "target=\"_blank\">http://rental.example/game/test/read.cgi/4567/1300000000/</a><br><br>,\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,"
+            "<font color=\"8B2222\"><b>---------- http://egg.5ch.net/news/ ----------</b></font><br>"
+            "&nbsp; &nbsp; Top (1)<br>&nbsp; &nbsp; <a href=\"http://egg.5ch.net/test/read.cgi/news/1300000000/\" "
+            "target=\"_blank\">http://egg.5ch.net/test/read.cgi/news/1300000000/</a><br><br>,\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,,\r\n");
+}
+
 TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {});
   F.WriteCache("egg.5ch.net%2Fpoem.txt", {});
