@@ -50,20 +50,18 @@ struct TRunSettings : TProgramPaths {
   int TimeOutTime = 15;
   bool ExternalCheck = true;
   bool GreedyCheck = true;
-  bool NotifySound = true;
   bool FailedReport = true;
+  bool AutoDorFin = false;             // close the host browser at the start
+  bool AutoDorRun = false;             // start it at the end
   bool MarkFallen = false;             // the fallen mark for this program start only
   std::string IgnoreIdxList;           // ticked thread list files, each followed by ";"
   int IdxType = 0;                     // the index selector's item number (0: every file)
   std::string IdxTypeName;             // that item's text; empty when nothing is selected
-  std::string SoundName;
-  std::string IconName;
   std::string BoardExp;
   std::string ThreadExp;
   std::vector<std::string> PrimarySuffixes;
   std::vector<std::string> RentalDomains;
   std::string RentalOldHost;
-  uint32_t TimerPeriod = 0;            // the timer resolution asked for at start-up
 };
 
 struct TRunContext {

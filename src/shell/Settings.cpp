@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Ini.h"
 #include "platform/UserPaths.h"
+#include "reports/NewReport.h"
 #include "shell/VekMainForm.h"
 #include "support/SjisText.h"
 
@@ -99,9 +100,8 @@ std::vector<TSetting> MakeTable() {
       Check<&Form::GreedyCheckMenu>("VEK", "GreedyCheck", "1"),
       Check<&Form::NotifySoundMenu>("VEK", "NotifySound", "1"),
       Check<&Form::ExternalCheckMenu>("VEK", "ExternalCheck", "1"),
-      Text<&Form::BoardExp>("VEK", "BoardExp", T::String,
-                            "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>"),
-      Text<&Form::ThreadExp>("VEK", "ThreadExp", T::String, "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>"),
+      Text<&Form::BoardExp>("VEK", "BoardExp", T::String, DefaultBoardExp),
+      Text<&Form::ThreadExp>("VEK", "ThreadExp", T::String, DefaultThreadExp),
       Check<&Form::AutoDorFinMenu>("VEK", "AutoDorFin", "0"),
       Check<&Form::AutoDorRunMenu>("VEK", "AutoDorRun", "0"),
       Check<&Form::AutoInitMenu>("VEK", "AutoInit", "0"),

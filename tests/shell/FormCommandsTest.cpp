@@ -40,10 +40,10 @@ TEST(FormCommands, ElapsedTextInSecondsWithTwoDecimals) {
   TVekMainForm& form = f.Create();
   const uint32_t start = f.Env.Tick;
   f.Env.Tick += 1250;
-  EXPECT_EQ(form.ElapsedText(start), "1.25");
+  EXPECT_EQ(ElapsedText(f.Env, start), "1.25");
   f.Env.Tick = 1000;  // the counter wrapped meanwhile
-  EXPECT_EQ(form.ElapsedText(0xFFFFFFFFu - 999), "2.00");
-  EXPECT_EQ(form.ElapsedText(f.Env.Tick), "0.00");
+  EXPECT_EQ(ElapsedText(f.Env, 0xFFFFFFFFu - 999), "2.00");
+  EXPECT_EQ(ElapsedText(f.Env, f.Env.Tick), "0.00");
 }
 
 TEST(FormCommands, AppendGrowsTheLastLine) {
@@ -73,7 +73,7 @@ TEST(FormCommands, IgnoreViewSwitchesBackAndARunReturnsToTheLog) {
   TVekMainForm& running = g.Create();
   running.IgnoreIdxMenuClick();
   running.UpdateCheckMenuClick();
-  ASSERT_EQ(running.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << running.LastRunError;
+  ASSERT_EQ(running.LastRun.Outcome, TRunOutcome::Completed) << running.LastRun.Error;
   EXPECT_EQ(running.IgnoreIdxMenu.Tag, 0);
   EXPECT_TRUE(running.LogMemo.Visible);
 }

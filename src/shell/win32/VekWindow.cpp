@@ -376,10 +376,10 @@ void TVekWindow::Perform(const std::function<void()>& command) {
 
 void TVekWindow::RunCommand(void (TVekMainForm::*command)()) {
   Perform([this, command] {
-    Form_->LastRunOutcome = TVekMainForm::TRunOutcome::None;
+    Form_->LastRun = TRunResult();
     (Form_->*command)();
     // The run logged its error and went back to idle; the user sees it too.
-    if (Form_->LastRunOutcome == TVekMainForm::TRunOutcome::Failed) ShowMessage(Form_->LastRunError);
+    if (Form_->LastRun.Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun.Error);
   });
 }
 
