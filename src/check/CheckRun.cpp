@@ -59,7 +59,7 @@ class TCheckRun {
   void GenerateSubjects();
   void GetSubjects();
   void ShowFrame(int frame);
-  void GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n);
+  void GetOneSubject(THttpGet& getter, int i, int n);
   void DownloadAll();
   void Regenerate();
   void Reports();
@@ -67,7 +67,6 @@ class TCheckRun {
   void KeepRestraint();
   void StampSettingsFile();
   void Finish();
-  TFetchSettings FetchSettings() const;
 
   const TRunContext& Run;
   const TProgramSettings& Program;
@@ -122,23 +121,12 @@ void TCheckRun::GenerateSubjects() {
   Pump();
 }
 
-TFetchSettings TCheckRun::FetchSettings() const {
-  TFetchSettings fetch;
-  fetch.SbjPath = Settings.SbjPath();
-  fetch.Proxy = Settings.Proxy;
-  fetch.TimeOutTime = Settings.TimeOutTime;
-  fetch.ExternalCheck = Settings.ExternalCheck;
-  fetch.RentalDomains = Settings.RentalDomains;
-  fetch.RentalOldHost = Settings.RentalOldHost;
-  return fetch;
-}
-
 void TCheckRun::ShowFrame(int frame) {
   PreviousFrame = frame;
   Progress.SetTrayFrame(frame + FailureOffset);
 }
 
-void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n) {
+void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
   const int frame = i * TrayFrameCount / n;
   if (frame != PreviousFrame) ShowFrame(frame);
   Pump();
@@ -154,7 +142,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
-  if (FetchSubject(getter, fetch, [this] { Pump(); }, EntryUrl(line))) {
+  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line))) {
     LogDone(t);
     return;
   }
@@ -176,9 +164,8 @@ void TCheckRun::DownloadAll() {
   BanList.LoadFromFile(Settings.BanListName());
   AddLogLine("Get subject.txt: start");
   PreviousFrame = 0;
-  const TFetchSettings fetch = FetchSettings();
   const int n = SubjectList.Count();
-  for (int i = 0; i < n; ++i) GetOneSubject(getter, fetch, i, n);
+  for (int i = 0; i < n; ++i) GetOneSubject(getter, i, n);
 
   StartPause();
   AddLogLine("  Interval: " + std::to_string(State.CheckInterval / 1000));
@@ -252,8 +239,8 @@ void TCheckRun::StampSettingsFile() {
 
 void TCheckRun::Finish() {
   UpdatedThreads = UpdateList.Items;
-  if (!DeadList.Items.empty()) UpdateList.Add(DeadReportRelativeIdx);
-  UpdateList.Add(NewReportRelativeIdx);
+  if (!DeadList.Items.empty()) UpdateList.Add(ReportFileName(DeadReportKey, ".idx"));
+  UpdateList.Add(ReportFileName(NewReportKey, ".idx"));
   UpdateList.SaveToFile(Settings.NewArrivalListName());
   MarkFallenThreads(Run, DeadList);
   Title("VEK");

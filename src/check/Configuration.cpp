@@ -18,8 +18,8 @@ void LogConfiguration(const TRunContext& run, const TProgramSettings& program) {
   log.AddLogLine("  LogFileName: " + platform::DisplayPath(s.LogFileName()));
   log.AddLogLine("  BanListName: " + platform::DisplayPath(s.BanListName()));
   log.AddLogLine("  SubjectListName: " + platform::DisplayPath(s.SubjectListName()));
-  log.AddLogLine("  Proxy: " + s.Proxy);
-  log.AddLogLine("  TimeOutTime: " + std::to_string(s.TimeOutTime));
+  log.AddLogLine("  Proxy: " + s.Fetch.Proxy);
+  log.AddLogLine("  TimeOutTime: " + std::to_string(s.Fetch.TimeOutTime));
   log.AddLogLine("  IgnoreIdxList: " + s.IgnoreIdxList);
   log.AddLogLine("  IdxType: " + s.IdxTypeName);
   log.AddLogLine("  NewIdxName: " + s.NewIdxName);
@@ -27,7 +27,7 @@ void LogConfiguration(const TRunContext& run, const TProgramSettings& program) {
   log.AddLogLine("  IconName: " + program.IconName);
   log.AddLogLine("  GreedyCheck: " + BoolToText(s.GreedyCheck));
   log.AddLogLine("  NotifySound: " + BoolToText(program.NotifySound));
-  log.AddLogLine("  ExternalCheck: " + BoolToText(s.ExternalCheck));
+  log.AddLogLine("  ExternalCheck: " + BoolToText(s.Fetch.ExternalCheck));
   log.AddLogLine("  timeBeginPeriod: " + std::to_string(program.TimerPeriod));
   log.AddLogLine();
 }

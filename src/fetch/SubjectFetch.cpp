@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "fetch/OldHttpGet.h"
-#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "support/BuffStr.h"
 #include "support/Charset.h"
@@ -111,7 +110,7 @@ std::string SubjectCacheName(std::string_view url) {
   return name;
 }
 
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url) {
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
@@ -119,12 +118,12 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
   getter.Start(url, UserAgentText, settings.Proxy);
   const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
   const int64_t totalLimit = static_cast<int64_t>(settings.BoardTimeLimit) * 1000;
-  const uint32_t started = platform::TickCount();
+  const uint32_t started = env.TickCount();
   while (!getter.Idle()) {
     if (pump) pump();
-    if (getter.WaitIdle(10)) break;
+    if (getter.WaitIdle(FetchPumpInterval)) break;
     // Unsigned differences: a tick counter wrap between two readings does no harm.
-    const uint32_t now = platform::TickCount();
+    const uint32_t now = env.TickCount();
     uint32_t quiet = now - getter.LastActivity();
     if (static_cast<int64_t>(quiet) > limit || static_cast<int64_t>(now - started) > totalLimit) getter.Abort();
   }

@@ -11,7 +11,8 @@
 
 namespace vek::platform {
 
-// The extra request headers of every download (37 bytes; "Accept:" has no blank).
+// The extra request headers of every download (37 bytes; "Accept:" has no
+// blank): WinInet takes the block as it is, libcurl line by line.
 inline constexpr std::string_view HttpExtraHeaders = "Accept:*/*\r\nAccept-Encoding: gzip\r\n\r\n";
 // Connect and receive time-outs, in milliseconds.
 inline constexpr unsigned HttpTimeoutMs = 5000;

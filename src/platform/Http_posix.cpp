@@ -75,6 +75,22 @@ bool IsTlsFailure(CURLcode result) {
   }
 }
 
+// The lines of the fixed header block, each appended to the list as written
+// (libcurl sends custom headers so); false when one cannot be added.
+bool AppendExtraHeaders(THeaderList& headers) {
+  std::string_view rest = HttpExtraHeaders;
+  while (!rest.empty()) {
+    const size_t end = rest.find("\r\n");
+    const std::string line(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+    if (line.empty()) continue;
+    curl_slist* head = curl_slist_append(headers.get(), line.c_str());
+    if (!head) return false;
+    if (!headers) headers.reset(head);
+  }
+  return true;
+}
+
 }  // namespace
 
 struct HttpSession::Impl {
@@ -156,10 +172,8 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
   if (impl_->Aborted.load() || !impl_->Multi) return false;
   TEasyHandle easy(curl_easy_init());
   if (!easy) return false;
-  // Two lines of the fixed block; libcurl sends custom headers as written.
-  THeaderList headers(curl_slist_append(nullptr, "Accept:*/*"));
-  curl_slist* both = headers ? curl_slist_append(headers.get(), "Accept-Encoding: gzip") : nullptr;
-  if (!both) return false;
+  THeaderList headers;
+  if (!AppendExtraHeaders(headers)) return false;
   impl_->Headers = std::move(headers);
   if (!impl_->SetOptions(easy.get(), agent, proxy)) {
     impl_->Headers.reset();

@@ -88,9 +88,12 @@ std::vector<std::string> TVekMainForm::RentalDomainList() const { return SplitSe
 TRunSettings TVekMainForm::RunSettings() const {
   TRunSettings s;
   static_cast<TProgramPaths&>(s) = Paths();
-  s.Proxy = Proxy;
-  s.TimeOutTime = TimeOutTime;
-  s.ExternalCheck = ExternalCheck();
+  s.Fetch.SbjPath = SbjPath();
+  s.Fetch.Proxy = Proxy;
+  s.Fetch.TimeOutTime = TimeOutTime;
+  s.Fetch.ExternalCheck = ExternalCheck();
+  s.Fetch.RentalDomains = RentalDomainList();
+  s.Fetch.RentalOldHost = RentalOldHost;
   s.GreedyCheck = GreedyCheck();
   s.FailedReport = FailedReport();
   s.AutoDorFin = AutoDorFin();
@@ -103,8 +106,6 @@ TRunSettings TVekMainForm::RunSettings() const {
   s.BoardExp = BoardExp;
   s.ThreadExp = ThreadExp;
   s.PrimarySuffixes = PrimarySuffixList();
-  s.RentalDomains = RentalDomainList();
-  s.RentalOldHost = RentalOldHost;
   return s;
 }
 

@@ -17,6 +17,9 @@
 
 namespace vek {
 
+inline constexpr int DesignClientWidth = 688;
+inline constexpr int DesignClientHeight = 453;
+
 class TVekMainForm : public IRunLog, public IRunProgress {
  public:
   TVekMainForm(IVekView& view, platform::TEnv& env);
@@ -93,7 +96,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
-  // --- window placement ("Window" section) ---
+  // --- window placement ("Window" section); the size is the client area's,
+  // by default the one the window is designed for ---
   int WindowTop = 0;
   int WindowLeft = 0;
   int WindowWidth = 0;

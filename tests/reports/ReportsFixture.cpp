@@ -30,7 +30,6 @@ TReportsFixture::TReportsFixture() {
   Settings.BoardExp = DefaultBoardExp;
   Settings.ThreadExp = DefaultThreadExp;
   Settings.PrimarySuffixes = {"5ch.io", "5ch.net", "bbspink.com"};
-  Settings.RentalDomains = {"shitaraba.net"};
 }
 
 TReportsFixture::~TReportsFixture() = default;

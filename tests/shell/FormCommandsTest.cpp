@@ -35,17 +35,6 @@ TEST(FormCommands, RunControlsInTheirOrder) {
   EXPECT_TRUE(form.QuitMenu.Enabled);
 }
 
-TEST(FormCommands, ElapsedTextInSecondsWithTwoDecimals) {
-  TFormFixture f;
-  TVekMainForm& form = f.Create();
-  const uint32_t start = f.Env.Tick;
-  f.Env.Tick += 1250;
-  EXPECT_EQ(ElapsedText(f.Env, start), "1.25");
-  f.Env.Tick = 1000;  // the counter wrapped meanwhile
-  EXPECT_EQ(ElapsedText(f.Env, 0xFFFFFFFFu - 999), "2.00");
-  EXPECT_EQ(ElapsedText(f.Env, f.Env.Tick), "0.00");
-}
-
 TEST(FormCommands, AppendGrowsTheLastLine) {
   TFormFixture f;
   TVekMainForm& form = f.Create();

@@ -35,8 +35,6 @@ constexpr DWORD LogBunchCostShare = 59;
 constexpr UINT FirstMenuId = 100;
 constexpr UINT FirstButtonId = 1001;
 constexpr UINT ComboId = 1010;
-constexpr int DesignClientWidth = 688;
-constexpr int DesignClientHeight = 453;
 constexpr int ToolPanelHeight = 27;
 constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 

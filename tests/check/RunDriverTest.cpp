@@ -1,5 +1,6 @@
-// One check run from the outside: its log line for line, titles, status
-// texts, tray frames, the files it leaves, and how it ends.
+// The run driver as the form drives it: one check run from the outside, its
+// log line for line, titles, status texts, tray frames, the files it leaves,
+// and how it ends (the end-to-end runs of `vek check` are tests/e2e).
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
@@ -46,6 +47,16 @@ class CheckRun : public ::testing::Test {
   }
   TFormFixture Fixture;
 };
+
+TEST(RunDriver, ElapsedTextInSecondsWithTwoDecimals) {
+  TFakeEnv env;
+  const uint32_t start = env.Tick;
+  env.Tick += 1250;
+  EXPECT_EQ(ElapsedText(env, start), "1.25");
+  env.Tick = 1000;  // the counter wrapped meanwhile
+  EXPECT_EQ(ElapsedText(env, 0xFFFFFFFFu - 999), "2.00");
+  EXPECT_EQ(ElapsedText(env, env.Tick), "0.00");
+}
 
 const Lines Steps4to7 = {
     "Regenerate Dat List: skipped", "", "Set Res Count ... done(*s)", "", "Write Dead Threads Data ... done(*s)", "",
