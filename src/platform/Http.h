@@ -23,15 +23,15 @@ inline constexpr size_t HttpChunkSize = 8192;
 // A board list is a few hundred KB: a body beyond this is refused.
 inline constexpr size_t HttpMaxBodySize = 32u * 1024 * 1024;
 
-class HttpSession {
+class THttpSession {
  public:
   // Called for every chunk of the body as it arrives; false stops the download.
   using ChunkHandler = std::function<bool(std::string_view chunk)>;
 
-  HttpSession();
-  ~HttpSession();  // closes whatever is still open
-  HttpSession(const HttpSession&) = delete;
-  HttpSession& operator=(const HttpSession&) = delete;
+  THttpSession();
+  ~THttpSession();  // closes whatever is still open
+  THttpSession(const THttpSession&) = delete;
+  THttpSession& operator=(const THttpSession&) = delete;
 
   // Worker thread. proxy is "host:port" (empty: a direct connection; the
   // system's or the environment's proxy configuration is never used).
@@ -58,7 +58,7 @@ class HttpSession {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> Impl_;
   std::string ContentEncoding_;
   std::string TlsFailure_;
 };
