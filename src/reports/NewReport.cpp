@@ -22,9 +22,6 @@ namespace vek {
 
 namespace {
 
-constexpr std::string_view DefaultBoardExp = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
-constexpr std::string_view DefaultThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
-
 // The user's template when it can be formatted with its arguments, else the
 // default, said once in the log.
 std::string UsableTemplate(IRunLog& log, const std::string& pattern, std::string_view fallback,

@@ -10,6 +10,11 @@
 
 namespace vek {
 
+// The entry templates' defaults (settings BoardExp and ThreadExp): a board's
+// heading with its URL, and a thread's title and link.
+inline constexpr char DefaultBoardExp[] = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
+inline constexpr char DefaultThreadExp[] = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
+
 void WriteNewReport(const TRunContext& run);
 
 // A user template with "%s" conversions filled in order ("%%" gives "%").

@@ -22,6 +22,10 @@ enum class TSettingType {
   IdxName,      // a file name in the host directory ending in ".idx"
 };
 
+// Start-up reads vek.ini in three stages around the filling of the two index
+// file lists: the ignore list and the selector need their items first.
+enum class TReadStage { BeforeLists, BeforeSelector, Rest };
+
 struct TSetting {
   const char* Section;
   const char* Key;
@@ -35,9 +39,10 @@ struct TSetting {
   bool Placement = false;
   // Booleans: the menu item whose check mark is the setting.
   TMenuItem TVekMainForm::*Menu = nullptr;
+  TReadStage Stage = TReadStage::Rest;  // when start-up reads it
 };
 
-// In the order exit writes them; start-up reads them in another order.
+// In the order exit writes them, which is also start-up's order within a stage.
 const std::vector<TSetting>& SettingsTable();
 // Section and key compared without regard to ASCII case, as the file does.
 const TSetting* FindSetting(const std::string& section, const std::string& key);
@@ -61,9 +66,7 @@ std::string WithTrailingBackslash(std::string dir);
 // without telling the view: its window may not exist yet.
 void ApplySettingDefaults(TVekMainForm& form);
 
-// Start-up's reading of vek.ini, in three stages around the filling of the two
-// index file lists: the ignore list and the selector need their items first.
-enum class TReadStage { BeforeLists, BeforeSelector, Rest };
+// Start-up's reading of the keys of one stage.
 void ReadSettings(TVekMainForm& form, TReadStage stage);
 // Exit's writing of every key; false (after one message) when a value could
 // not be written.
@@ -77,9 +80,5 @@ bool WriteSettings(TVekMainForm& form);
 // file is read-only or something could not be written; the draft is gone
 // either way.
 bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(const std::string&)>& writeKeys);
-
-// The keys each start-up stage reads, in order (the tests check that together
-// they name every key once).
-const std::vector<const char*>& StartUpKeys(TReadStage stage);
 
 }  // namespace vek
