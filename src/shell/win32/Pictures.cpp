@@ -1,11 +1,11 @@
 // Icons as 32-bit pictures with alpha, one pixel function each.
 #include "shell/win32/Pictures.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include "shell/win32/IconPicture.h"
 
 namespace vek::win32 {
 
@@ -55,31 +55,16 @@ HICON CreateIconFromPixels(int size, const TPixelFunction& pixel) {
   return icon;
 }
 
-double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
-  const double dx = bx - ax, dy = by - ay;
-  double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
-  t = t < 0 ? 0 : (t > 1 ? 1 : t);
-  return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
-}
-
-// Inside a square with rounded corners, in units of the picture's side.
-bool InRoundedSquare(double u, double v, double radius) {
-  const double cx = u < radius ? radius : (u > 1 - radius ? 1 - radius : u);
-  const double cy = v < radius ? radius : (v > 1 - radius ? 1 - radius : v);
-  return std::hypot(u - cx, v - cy) <= radius;
-}
-
 }  // namespace
 
 HICON CreateApplicationIcon(int size) {
-  return CreateIconFromPixels(size, [size](int x, int y) -> uint32_t {
-    const double u = (x + 0.5) / size, v = (y + 0.5) / size;
-    if (!InRoundedSquare(u, v, 0.2)) return 0;
-    // A white "V" on blue.
-    const double d = std::min(SegmentDistance(u, v, 0.24, 0.24, 0.5, 0.78), SegmentDistance(u, v, 0.76, 0.24, 0.5, 0.78));
-    if (d < 0.085) return 0xFFFFFFFF;
-    return v < 0.5 ? 0xFF2F6FC0 : 0xFF1E56A0;
-  });
+  return CreateIconFromPixels(size, [size](int x, int y) { return ApplicationIconPixel(size, x, y); });
+}
+
+HICON LoadProgramIcon(int size) {
+  // The resource's name is set by the build (res/version.rc.in).
+  HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
+  return icon ? static_cast<HICON>(icon) : CreateApplicationIcon(size);
 }
 
 HICON CreateProgressIcon(int image) {

@@ -10,6 +10,9 @@ constexpr int TrayFrameCount = 14;
 
 // The caller owns the icon (DestroyIcon).
 HICON CreateApplicationIcon(int size);
+// The program's icon at this size from its icon resource; drawn as above
+// when the module has none (the test programs).
+HICON LoadProgramIcon(int size);
 HICON CreateProgressIcon(int image);  // image 0..27
 
 }  // namespace vek::win32
