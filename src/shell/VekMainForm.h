@@ -108,6 +108,7 @@ class TVekMainForm : public IRunLog {
   uint32_t CheckInterval = 0;
   TFileLock SettingsLock;  // held between runs from the end of the first one
   uint32_t TimerPeriod = 0;
+  platform::TTimerPeriod TimerPeriodHold;  // releases TimerPeriod
 
   // --- log pane ---
   void AddLogLine(const std::string& text = "") override;

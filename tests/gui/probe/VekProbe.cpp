@@ -6,6 +6,9 @@
 //   vek-probe second-start EXE SECONDS starts EXE while one runs: how long the
 //                                      second start lived, whether it showed a
 //                                      window, and when a run began after it
+//   vek-probe double-start EXE         starts EXE twice at the same moment: how
+//                                      many main windows there were, when the
+//                                      survivor began a run; then closes it
 //   vek-probe ping COUNT               the longest of COUNT SendMessageTimeout
 //                                      round trips, 100 ms apart
 //   vek-probe close                    asks the window to close
@@ -16,6 +19,7 @@
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -129,6 +133,64 @@ int SecondStart(std::wstring exe, double seconds) {
   return 0;
 }
 
+// Main windows of any process.
+int MainWindowCount() {
+  int count = 0;
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (std::wstring(name) == L"TVekMainForm") ++*reinterpret_cast<int*>(data);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+bool Start(const std::wstring& exe, PROCESS_INFORMATION& pi) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+}
+
+int DoubleStart(const std::wstring& exe) {
+  PROCESS_INFORMATION pi[2]{};
+  if (!Start(exe, pi[0]) || !Start(exe, pi[1])) {
+    std::printf("error=CreateProcess %lu\n", GetLastError());
+    return 1;
+  }
+  const HANDLE processes[2] = {pi[0].hProcess, pi[1].hProcess};
+  const double start = NowMs();
+  const DWORD ended = WaitForMultipleObjects(2, processes, FALSE, 20000);
+  const double exited = NowMs();
+  // A run asked for by the second start shows its step in the caption.
+  double runMs = -1;
+  int windows = 0;
+  while (NowMs() - exited < 5000) {
+    windows = std::max(windows, MainWindowCount());
+    if (CaptionStartsWith(L"VEK [")) {
+      runMs = NowMs() - exited;
+      break;
+    }
+    Sleep(5);
+  }
+  windows = std::max(windows, MainWindowCount());
+  std::printf("ended=%lu\nexited_ms=%.0f\nwindows=%d\nrun_ms=%.0f\n", ended, exited - start, windows, runMs);
+  WaitIdle(30);
+  for (HWND hwnd; (hwnd = MainWindow()) != nullptr && NowMs() - exited < 60000;) {
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    Sleep(200);
+  }
+  const bool bothEnded = WaitForMultipleObjects(2, processes, TRUE, 30000) == WAIT_OBJECT_0;
+  for (const PROCESS_INFORMATION& p : pi) {
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+  }
+  std::printf("both_ended=%d\n", bothEnded ? 1 : 0);
+  return ended < WAIT_OBJECT_0 + 2 && bothEnded ? 0 : 1;
+}
+
 int Ping(int count) {
   HWND hwnd = MainWindow();
   if (!hwnd) return 1;
@@ -204,6 +266,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"wait-title" && argc == 4) return WaitTitle(argv[2], _wtof(argv[3]));
   if (command == L"wait-idle" && argc == 3) return WaitIdle(_wtof(argv[2]));
   if (command == L"second-start" && argc == 4) return SecondStart(argv[2], _wtof(argv[3]));
+  if (command == L"double-start" && argc == 3) return DoubleStart(argv[2]);
   if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
   if (command == L"click" && argc == 3) return Click(argv[2]);
   if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
