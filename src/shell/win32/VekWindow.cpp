@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/Files.h"
+#include "platform/Ini.h"
 #include "platform/Win32System.h"
 #include "shell/win32/Dialogs.h"
 #include "shell/win32/Pictures.h"
@@ -45,6 +46,7 @@ constexpr int ButtonWidth = 89;
 constexpr int ButtonHeight = 23;
 constexpr RECT ComboPlace{288, 2, 288 + 145, 2 + 240};  // the height is the open list's
 constexpr int DesignFontHeight = 12;
+constexpr const char* NotStored = "\x01";
 
 HFONT CreateJapaneseFont(const wchar_t* face, DWORD pitch, int height) {
   return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
@@ -266,11 +268,23 @@ void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args
     ShowMessage(e.what());
   }
   --Busy_;
+  ScaleDefaultSize();
   ApplyPlacement();
   Layout();
 }
 
 // --- placement ----------------------------------------------------------------------
+
+void TVekWindow::ScaleDefaultSize() {
+  // The settings' default size is in pixels at 100 %; a size vek.ini holds
+  // is the window's own and stays as it is.
+  const std::string iniName = Form_->IniFileName();
+  auto stored = [&iniName](const char* key) {
+    return platform::IniReadString(iniName, "Window", key, NotStored) != NotStored;
+  };
+  if (!stored("Width")) Form_->WindowWidth = Scaled(Form_->WindowWidth);
+  if (!stored("Height")) Form_->WindowHeight = Scaled(Form_->WindowHeight);
+}
 
 void TVekWindow::ApplyPlacement() {
   WINDOWPLACEMENT wp{};

@@ -110,6 +110,7 @@ class TVekWindow : public IVekView {
   void Perform(const std::function<void()>& command);
   void RunCommand(void (TVekMainForm::*command)());
   void Shutdown();
+  void ScaleDefaultSize();
   void ApplyPlacement();
   void ReadPlacement();
   void MirrorMenuItem(const TMenuEntry& entry);

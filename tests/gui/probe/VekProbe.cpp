@@ -15,6 +15,8 @@
 //   vek-probe click CAPTION            clicks the window's button of that caption
 //   vek-probe open-menu KEY            opens the menu bar's menu of that access key
 //   vek-probe controls                 each button and list box: enabled or not
+//   vek-probe layout                   the window's and its controls' sizes and
+//                                      its DPI, for screenshots at a scaling
 //   vek-probe dismiss SECONDS          waits for the window's message box, answers OK
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
@@ -236,6 +238,32 @@ BOOL CALLBACK PrintControl(HWND child, LPARAM count) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintControlSize(HWND child, LPARAM count) {
+  char className[64] = {};
+  GetClassNameA(child, className, 64);
+  RECT r{};
+  GetWindowRect(child, &r);
+  if (!IsWindowVisible(child)) return TRUE;
+  std::printf("%s_%d=%ldx%ld\n", className, (*reinterpret_cast<int*>(count))++, r.right - r.left, r.bottom - r.top);
+  return TRUE;
+}
+
+int Layout() {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  RECT window{}, client{};
+  GetWindowRect(hwnd, &window);
+  GetClientRect(hwnd, &client);
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  auto getDpi = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  std::printf("dpi=%u\nwindow=%ldx%ld\nclient=%ldx%ld\n", getDpi ? getDpi(hwnd) : 0, window.right - window.left,
+              window.bottom - window.top, client.right, client.bottom);
+  int count = 0;
+  EnumChildWindows(hwnd, PrintControlSize, reinterpret_cast<LPARAM>(&count));
+  return 0;
+}
+
 int Controls() {
   HWND hwnd = MainWindow();
   if (!hwnd) return 1;
@@ -271,6 +299,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"click" && argc == 3) return Click(argv[2]);
   if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
   if (command == L"controls") return Controls();
+  if (command == L"layout") return Layout();
   if (command == L"dismiss" && argc == 3) return Dismiss(_wtof(argv[2]));
   if (command == L"close") {
     HWND hwnd = MainWindow();
