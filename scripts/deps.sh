@@ -9,6 +9,7 @@ packages=(
   libbenchmark-dev libcpp-httplib-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   locales xvfb xauth x11-utils imagemagick fonts-vlgothic icoutils
+  fonts-wine
   tinyproxy
   openssl ca-certificates util-linux mount
   clang libclang-rt-14-dev

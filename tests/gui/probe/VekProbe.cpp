@@ -3,6 +3,7 @@
 //   vek-probe wait-visible SECONDS     until its main window shows
 //   vek-probe wait-title PREFIX SECONDS until the caption starts with PREFIX
 //   vek-probe wait-idle SECONDS        until the caption is "VEK" alone
+//   vek-probe wait-log TEXT SECONDS    until the log pane shows TEXT
 //   vek-probe second-start EXE SECONDS starts EXE while one runs: how long the
 //                                      second start lived, whether it showed a
 //                                      window, and when a run began after it
@@ -94,6 +95,20 @@ int WaitIdle(double seconds) {
     HWND hwnd = MainWindow();
     if (hwnd && Caption(hwnd) == L"VEK") return 0;
     Sleep(20);
+  }
+  return 1;
+}
+
+int WaitLog(const std::wstring& text, double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    HWND memo = MainWindow() ? FindWindowExW(MainWindow(), nullptr, L"Edit", nullptr) : nullptr;
+    if (memo) {
+      std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+      shown.resize(static_cast<size_t>(GetWindowTextW(memo, shown.data(), static_cast<int>(shown.size()))));
+      if (shown.find(text) != std::wstring::npos) return 0;
+    }
+    Sleep(50);
   }
   return 1;
 }
@@ -293,6 +308,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"wait-visible" && argc == 3) return WaitVisible(_wtof(argv[2]));
   if (command == L"wait-title" && argc == 4) return WaitTitle(argv[2], _wtof(argv[3]));
   if (command == L"wait-idle" && argc == 3) return WaitIdle(_wtof(argv[2]));
+  if (command == L"wait-log" && argc == 4) return WaitLog(argv[2], _wtof(argv[3]));
   if (command == L"second-start" && argc == 4) return SecondStart(argv[2], _wtof(argv[3]));
   if (command == L"double-start" && argc == 3) return DoubleStart(argv[2]);
   if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
