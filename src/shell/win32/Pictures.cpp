@@ -67,13 +67,15 @@ HICON LoadProgramIcon(int size) {
   return icon ? static_cast<HICON>(icon) : CreateApplicationIcon(size);
 }
 
-HICON CreateProgressIcon(int image) {
+HICON CreateProgressIcon(int image, int size) {
   const bool failed = image >= TrayFrameCount;
   const int frame = image % TrayFrameCount;
   const uint32_t border = failed ? 0xFF801010 : 0xFF203050;
   const uint32_t dark = failed ? 0xFFC01818 : 0xFF24406C;
   const uint32_t light = failed ? 0xFFF8D8D8 : 0xFFDCE6F2;
-  return CreateIconFromPixels(16, [=](int x, int y) -> uint32_t {
+  // Drawn on a grid of 16 x 16 cells, each one or more pixels at larger sizes.
+  return CreateIconFromPixels(size, [=](int px, int py) -> uint32_t {
+    const int x = px * 16 / size, y = py * 16 / size;
     if (x == 0 || x == 15 || y == 0 || y == 15) return (x == y || x + y == 15) ? 0 : border;
     // Columns 1..14: frame f darkens the first f + 1 of them.
     return x - 1 <= frame ? dark : light;

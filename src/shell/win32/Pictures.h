@@ -13,6 +13,6 @@ HICON CreateApplicationIcon(int size);
 // The program's icon at this size from its icon resource; drawn as above
 // when the module has none (the test programs).
 HICON LoadProgramIcon(int size);
-HICON CreateProgressIcon(int image);  // image 0..27
+HICON CreateProgressIcon(int image, int size = 16);  // image 0..27
 
 }  // namespace vek::win32

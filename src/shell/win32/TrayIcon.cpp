@@ -62,7 +62,8 @@ HICON TTrayIcon::IconFor(int image) {
   if (image < 0 || image >= static_cast<int>(Frames_.size())) return ApplicationIcon_;
   // Drawn on first use and kept until exit: a run shows each at most once per board.
   TIcon& frame = Frames_[static_cast<size_t>(image)];
-  if (!frame) frame.reset(CreateProgressIcon(image));
+  // The notification area's icon size follows the system's scaling.
+  if (!frame) frame.reset(CreateProgressIcon(image, GetSystemMetrics(SM_CXSMICON)));
   return frame.get();
 }
 
