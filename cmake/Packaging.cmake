@@ -5,7 +5,7 @@
 #   Windows: a zip of the programs (vek.exe, vekc.exe) with a README and the
 #            user's guides.
 set(CPACK_PACKAGE_NAME vek)
-set(CPACK_PACKAGE_VENDOR "VEK developers")
+set(CPACK_PACKAGE_VENDOR "the VEK authors")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "update checker for the watched threads of a Japanese text board browser")
 set(CPACK_STRIP_FILES ON)
@@ -21,6 +21,7 @@ if(WIN32)
     endif()
   endforeach()
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
   install(FILES ${VEK_GUIDES} DESTINATION docs)
   include(CPack)
   return()

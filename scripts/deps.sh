@@ -8,7 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config zlib1g-dev libcurl4-openssl-dev libgtest-dev googletest
   libbenchmark-dev libcpp-httplib-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
-  locales xvfb xauth x11-utils imagemagick fonts-vlgothic
+  locales xvfb xauth x11-utils imagemagick fonts-vlgothic icoutils
+  fonts-wine
   tinyproxy
   openssl ca-certificates util-linux mount
   clang libclang-rt-14-dev

@@ -30,4 +30,27 @@ char DecimalSeparator();
 uint32_t BeginTimerPeriod();
 void EndTimerPeriod(uint32_t period);
 
+// Holds that period from Begin until End or its own end, so that no way out
+// of the program leaves it asked for.
+class TTimerPeriod {
+ public:
+  TTimerPeriod() = default;
+  ~TTimerPeriod() { End(); }
+  TTimerPeriod(const TTimerPeriod&) = delete;
+  TTimerPeriod& operator=(const TTimerPeriod&) = delete;
+  // The period asked for (0: none).
+  uint32_t Begin() {
+    End();
+    Period_ = BeginTimerPeriod();
+    return Period_;
+  }
+  void End() {
+    if (Period_ != 0) EndTimerPeriod(Period_);
+    Period_ = 0;
+  }
+
+ private:
+  uint32_t Period_ = 0;
+};
+
 }  // namespace vek::platform

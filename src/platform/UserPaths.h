@@ -22,15 +22,19 @@ std::string DisplayPath(const std::string& corePath);
 // An environment variable in code page 932; empty when it is not set.
 std::string EnvironmentVariable(const char* name);
 
-// Where the headless command keeps vek.ini and its other files when neither
-// --dir nor VEK_DIR names a folder. Windows: the executable's folder. POSIX:
+// Where the program keeps vek.ini and its other files when neither --dir
+// nor VEK_DIR names a folder. Windows: the executable's folder, or
+// %APPDATA%\VEK when that folder is not writable (under "Program Files"). POSIX:
 // the executable's folder for a copy of its own, but $XDG_CONFIG_HOME/vek
 // (~/.config/vek) for a program installed under /usr or in a folder the user
 // cannot write to. With a trailing "\".
 std::string DefaultProgramDirectory();
 
-// The POSIX rule itself, for the tests: paths in the core's form.
+// The rule itself, for the tests: paths in the core's form. Windows reads
+// the per-user folder from configHome (%APPDATA%) and ignores home.
 std::string ChooseProgramDirectory(const std::string& executableDir, bool executableDirWritable,
-                                   const std::string& xdgConfigHome, const std::string& home);
+                                   const std::string& configHome, const std::string& home);
+// Whether a file can be made in the folder (a trial file, removed at once).
+bool FolderWritable(const std::string& dir);
 
 }  // namespace vek::platform

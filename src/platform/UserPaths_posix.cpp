@@ -62,10 +62,12 @@ std::string ChooseProgramDirectory(const std::string& executableDir, bool execut
   return CoreDirectoryOf(home) + ".config\\vek\\";
 }
 
+bool FolderWritable(const std::string& dir) { return ::access(posix::SystemPath(dir).c_str(), W_OK) == 0; }
+
 std::string DefaultProgramDirectory() {
   const std::string exeDir = ExecutableDirectory();
-  const bool writable = ::access(posix::SystemPath(exeDir).c_str(), W_OK) == 0;
-  return ChooseProgramDirectory(exeDir, writable, EnvironmentVariable("XDG_CONFIG_HOME"), EnvironmentVariable("HOME"));
+  return ChooseProgramDirectory(exeDir, FolderWritable(exeDir), EnvironmentVariable("XDG_CONFIG_HOME"),
+                                EnvironmentVariable("HOME"));
 }
 
 }  // namespace vek::platform

@@ -1,12 +1,17 @@
-// Arguments from the wide command line; paths are shown as Windows writes them.
+// Arguments from the wide command line; paths are shown as Windows writes
+// them; the program's files go to %APPDATA%\VEK when its own folder is not
+// writable.
 #include "platform/Win32System.h"  // windows.h before shellapi.h
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "platform/Files.h"
 #include "platform/UserPaths.h"
 
 namespace vek::platform {
+
+using win32::WidePath;
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   // argv holds the ANSI code page's text; the wide command line holds what
@@ -45,10 +50,33 @@ std::string EnvironmentVariable(const char* name) {
   return win32::Narrow(value);
 }
 
-std::string ChooseProgramDirectory(const std::string& executableDir, bool, const std::string&, const std::string&) {
-  return executableDir;
+std::string ChooseProgramDirectory(const std::string& executableDir, bool executableDirWritable,
+                                   const std::string& appData, const std::string&) {
+  if (executableDirWritable || appData.empty()) return executableDir;
+  std::string dir = WidePath(appData).back() == L'\\' ? appData : appData + "\\";
+  return dir + "VEK\\";
 }
 
-std::string DefaultProgramDirectory() { return ExecutableDirectory(); }
+bool FolderWritable(const std::string& dir) {
+  // Only a trial tells: access lists, a read-only medium and a folder under
+  // "Program Files" (no virtual store for a program run asInvoker) all refuse
+  // here. The file goes when its handle does, also if the program is killed.
+  const std::string name = dir + "vek-write-test-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+  HANDLE file = CreateFileW(WidePath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::string DefaultProgramDirectory() {
+  const std::string exeDir = ExecutableDirectory();
+  std::string appData;
+  wchar_t* path = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &path)))
+    appData = win32::Narrow(path);
+  CoTaskMemFree(path);
+  return ChooseProgramDirectory(exeDir, FolderWritable(exeDir), appData, "");
+}
 
 }  // namespace vek::platform

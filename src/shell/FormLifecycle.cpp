@@ -14,7 +14,7 @@
 namespace vek {
 
 void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::string& appPath) {
-  TimerPeriod = platform::BeginTimerPeriod();
+  TimerPeriod = TimerPeriodHold.Begin();
   AppPath_ = WithTrailingBackslash(appPath.empty() ? platform::ExecutableDirectory() : appPath);
   if (!platform::DirectoryExists(SbjPath())) platform::CreateDirectories(SbjPath());
   for (const std::string& arg : args) {
@@ -81,7 +81,7 @@ bool TVekMainForm::FormDestroy() {
     saved = false;
   }
   View.RemoveTrayIcon();
-  platform::EndTimerPeriod(TimerPeriod);
+  TimerPeriodHold.End();
   return saved;
 }
 

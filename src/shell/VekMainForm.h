@@ -111,6 +111,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // --- run state kept between runs ---
   TRunState RunState;
   uint32_t TimerPeriod = 0;  // the timer resolution asked for at start-up
+  platform::TTimerPeriod TimerPeriodHold;  // releases TimerPeriod
 
   // --- log pane ---
   void AddLogLine(const std::string& text = "") override;

@@ -164,6 +164,23 @@ TEST_F(GuiRun, SecondStartAsksForACheckOnlyWhileIdleAndTheWindowKeepsAnswering) 
   EXPECT_NE(log.find("/news/subject.txt=3 ... done("), std::string::npos) << log;
 }
 
+// Two starts at the same moment (a double click on the host browser's update
+// button), ten times: one window, and the other start's request gives a run.
+TEST_F(GuiRun, TwoStartsAtOnceMakeOneWindowAndOneRun) {
+  BuildWorld("FailedReport=0\r\n", 0);
+  const std::string exe = InstallGui();
+  for (int round = 1; round <= 10; ++round) {
+    WaitPastGuard();
+    TRunResult both = RunProbe({"double-start", Program.DirArg(exe)}, 120);
+    auto v = Values(both.Output);
+    ASSERT_EQ(both.ExitCode, 0) << "round " << round << "\n" << both.Output;
+    EXPECT_EQ(v["windows"], "1") << "round " << round << "\n" << both.Output;
+    EXPECT_GE(std::stoi(v["run_ms"]), 0) << "round " << round << ": no run\n" << both.Output;
+    std::cout << "round " << round << ": exited_ms=" << v["exited_ms"] << " windows=" << v["windows"]
+              << " run_ms=" << v["run_ms"] << "\n";
+  }
+}
+
 // A write of the run fails (the first thread's index, as on a full disk):
 // the window logs the error naming the file and shows it, comes back to idle
 // with every control enabled, and the index is its old self.

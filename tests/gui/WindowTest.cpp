@@ -1,10 +1,12 @@
 // The main window driven through its messages and read back through Win32:
 // menus and their check marks, buttons, the ignore list view, the dialogs of
 // the settings, the placement across a restart, a run with its controls
-// disabled, the second-start request, the tray icon and minimising.
+// disabled, the second-start request, the tray icon (also after the shell
+// restarts) and minimising.
 #include "GuiTestSupport.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -158,6 +160,18 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   EXPECT_TRUE(IsWindowVisible(f.Hwnd()));
   EXPECT_FALSE(IsIconic(f.Hwnd()));
 
+  // The shell restarts: the icon is gone from the new one, which broadcasts
+  // "TaskbarCreated"; the icon is there again (a change to it succeeds).
+  NOTIFYICONDATAW icon{};
+  icon.cbSize = NOTIFYICONDATAW_V2_SIZE;
+  icon.hWnd = tray;
+  icon.uID = 1;
+  ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &icon));
+  ASSERT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &icon));
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+  EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &icon));
+
   // In the middle of a run: everything that starts one is disabled, the
   // second-start request is dropped, the view is back on the log.
   f.Click(form.IgnoreIdxButton);
@@ -230,6 +244,59 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   const std::string shown = f.Text(form.LogMemo);
   f.Close();
   EXPECT_EQ(ReadFile(f.AppPath() + "veklog.txt"), shown + "\r\n");
+}
+
+// Moved to a monitor at 150 % and back: the controls, their fonts and the
+// window follow, and vek.ini keeps the window's pixels as they were.
+TEST(MainWindow, FollowsTheScalingOfItsMonitor) {
+  TWindowFixture f;
+  f.WriteSettings();
+  f.Open();
+  TVekMainForm& form = *f.Form;
+  auto size = [](HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return std::make_pair(static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top));
+  };
+  auto fontHeight = [](HWND hwnd) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font.lfHeight;
+  };
+  HWND button = f.Window->ControlOf(form.InitNewReportButton);
+  HWND memo = f.Window->ControlOf(form.LogMemo);
+  ASSERT_EQ(f.Window->Dpi(), 96u) << "the test prefix runs at 100 %";
+  EXPECT_EQ(size(button), std::make_pair(89, 23));
+  EXPECT_EQ(fontHeight(button), -12);
+  EXPECT_EQ(fontHeight(memo), -12);
+
+  const auto [width, height] = size(f.Hwnd());
+  RECT suggested{40, 30, 40 + width * 3 / 2, 30 + height * 3 / 2};
+  SendMessageW(f.Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(size(button), std::make_pair(134, 35));
+  EXPECT_EQ(fontHeight(button), -18);
+  EXPECT_EQ(fontHeight(f.Window->ControlOf(form.IdxComboBox)), -18);
+  EXPECT_EQ(fontHeight(memo), -18);
+  RECT place{};
+  GetWindowRect(f.Hwnd(), &place);
+  EXPECT_EQ(place.left, 40);
+  EXPECT_EQ(place.right - place.left, width * 3 / 2);
+  POINT memoTop{0, 0};
+  MapWindowPoints(memo, f.Hwnd(), &memoTop, 1);
+  EXPECT_GE(memoTop.y, 40);  // below the taller buttons
+  // The third button sits where 192 px are at 150 %.
+  POINT buttonLeft{0, 0};
+  MapWindowPoints(button, f.Hwnd(), &buttonLeft, 1);
+  EXPECT_EQ(buttonLeft.x, 288);
+
+  RECT back{40, 30, 40 + width, 30 + height};
+  SendMessageW(f.Hwnd(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&back));
+  EXPECT_EQ(size(button), std::make_pair(89, 23));
+  EXPECT_EQ(fontHeight(memo), -12);
+  f.Close();
+  const std::string ini = f.Settings();
+  EXPECT_TRUE(HasLine(ini, "Width=" + std::to_string(width))) << ini;
+  EXPECT_TRUE(HasLine(ini, "Left=40")) << ini;
 }
 
 }  // namespace

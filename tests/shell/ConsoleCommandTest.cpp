@@ -231,6 +231,23 @@ TEST_F(ConsoleCommand, ProgramDirectoryWithoutDir) {
   EXPECT_EQ(ChooseProgramDirectory("\\usr\\bin\\", true, "/home/表", "/root"), "\\home\\表\\vek\\");
 }
 
+#else
+
+// A program folder that cannot be written (under "Program Files", run
+// asInvoker) sends the files to %APPDATA%\VEK; a portable folder keeps them.
+TEST(ProgramDirectory, AppDataWhenTheProgramFolderIsNotWritable) {
+  TempDir dir;
+  platform::CreateDirectories(dir / "表\\");
+  EXPECT_TRUE(platform::FolderWritable(dir / "表\\"));
+  EXPECT_FALSE(platform::FolderWritable("Z:\\proc\\"));  // read-only for everyone (no such folder on Windows)
+  EXPECT_TRUE(platform::ListFilesBySuffix(dir / "表\\", ".tmp").empty()) << "the trial file stays";
+  using platform::ChooseProgramDirectory;
+  const std::string appData = "C:\\Users\\表\\AppData\\Roaming";
+  EXPECT_EQ(ChooseProgramDirectory("D:\\vek\\", true, appData, ""), "D:\\vek\\");
+  EXPECT_EQ(ChooseProgramDirectory("C:\\Program Files\\VEK\\", false, appData, ""), appData + "\\VEK\\");
+  EXPECT_EQ(ChooseProgramDirectory("C:\\Program Files\\VEK\\", false, appData + "\\", ""), appData + "\\VEK\\");
+}
+
 #endif
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Win32System.h"
+#include "shell/win32/Dpi.h"
 
 namespace vek::win32 {
 
@@ -119,7 +120,7 @@ HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD styl
 
 }  // namespace
 
-bool InputQueryDialog(HWND owner, HFONT font, const std::string& caption, const std::string& prompt,
+bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& caption, const std::string& prompt,
                       std::string& text) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW wc{};
@@ -130,21 +131,22 @@ bool InputQueryDialog(HWND owner, HFONT font, const std::string& caption, const 
   wc.lpszClassName = InputClassName;
   RegisterClassW(&wc);
 
-  RECT area{0, 0, 300, 96};
+  auto px = [dpi](int designPixels) { return Scaled(designPixels, dpi); };
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-  AdjustWindowRectEx(&area, style, FALSE, WS_EX_DLGMODALFRAME);
+  const SIZE size = WindowSizeForClient(px(300), px(96), style, WS_EX_DLGMODALFRAME, false, dpi);
   RECT ownerRect{};
   GetWindowRect(owner, &ownerRect);
-  const int w = area.right - area.left, h = area.bottom - area.top;
+  const int w = size.cx, h = size.cy;
   const int x = (ownerRect.left + ownerRect.right - w) / 2, y = (ownerRect.top + ownerRect.bottom - h) / 2;
   HWND box = CreateWindowExW(WS_EX_DLGMODALFRAME, InputClassName, Wide(caption).c_str(), style, x, y, w, h, owner,
                              nullptr, instance, nullptr);
   TInputState state;
   SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
-  Child(box, L"STATIC", Wide(prompt), 0, 8, 8, 284, 16, -1, font);
-  state.Edit = Child(box, L"EDIT", Wide(text), WS_TABSTOP | ES_AUTOHSCROLL, 8, 28, 284, 22, EditId, font);
-  Child(box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 136, 62, 75, 25, IDOK, font);
-  Child(box, L"BUTTON", L"キャンセル", WS_TABSTOP, 217, 62, 75, 25, IDCANCEL, font);
+  Child(box, L"STATIC", Wide(prompt), 0, px(8), px(8), px(284), px(16), -1, font);
+  state.Edit =
+      Child(box, L"EDIT", Wide(text), WS_TABSTOP | ES_AUTOHSCROLL, px(8), px(28), px(284), px(22), EditId, font);
+  Child(box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, px(136), px(62), px(75), px(25), IDOK, font);
+  Child(box, L"BUTTON", L"キャンセル", WS_TABSTOP, px(217), px(62), px(75), px(25), IDCANCEL, font);
   SendMessageW(state.Edit, EM_SETSEL, 0, -1);
 
   // Modal: the owner takes no input until the box is closed.

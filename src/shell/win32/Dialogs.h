@@ -14,7 +14,9 @@ bool YesNoDialog(HWND owner, const std::string& caption, const std::string& text
 // without its dot.
 bool OpenFileNameDialog(HWND owner, const std::string& title, const std::string& filter, const std::string& defaultExt,
                         std::string& fileName);
-bool InputQueryDialog(HWND owner, HFONT font, const std::string& caption, const std::string& prompt, std::string& text);
+// The input box in the owner's font, laid out for its scaling (dpi).
+bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& caption, const std::string& prompt,
+                      std::string& text);
 void MessageDialog(HWND owner, const std::string& text);
 
 }  // namespace vek::win32

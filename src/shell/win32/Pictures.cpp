@@ -1,11 +1,11 @@
 // Icons as 32-bit pictures with alpha, one pixel function each.
 #include "shell/win32/Pictures.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include "shell/win32/IconPicture.h"
 
 namespace vek::win32 {
 
@@ -55,40 +55,27 @@ HICON CreateIconFromPixels(int size, const TPixelFunction& pixel) {
   return icon;
 }
 
-double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
-  const double dx = bx - ax, dy = by - ay;
-  double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
-  t = t < 0 ? 0 : (t > 1 ? 1 : t);
-  return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
-}
-
-// Inside a square with rounded corners, in units of the picture's side.
-bool InRoundedSquare(double u, double v, double radius) {
-  const double cx = u < radius ? radius : (u > 1 - radius ? 1 - radius : u);
-  const double cy = v < radius ? radius : (v > 1 - radius ? 1 - radius : v);
-  return std::hypot(u - cx, v - cy) <= radius;
-}
-
 }  // namespace
 
 HICON CreateApplicationIcon(int size) {
-  return CreateIconFromPixels(size, [size](int x, int y) -> uint32_t {
-    const double u = (x + 0.5) / size, v = (y + 0.5) / size;
-    if (!InRoundedSquare(u, v, 0.2)) return 0;
-    // A white "V" on blue.
-    const double d = std::min(SegmentDistance(u, v, 0.24, 0.24, 0.5, 0.78), SegmentDistance(u, v, 0.76, 0.24, 0.5, 0.78));
-    if (d < 0.085) return 0xFFFFFFFF;
-    return v < 0.5 ? 0xFF2F6FC0 : 0xFF1E56A0;
-  });
+  return CreateIconFromPixels(size, [size](int x, int y) { return ApplicationIconPixel(size, x, y); });
 }
 
-HICON CreateProgressIcon(int image) {
+HICON LoadProgramIcon(int size) {
+  // The resource's name is set by the build (res/version.rc.in).
+  HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, LR_DEFAULTCOLOR);
+  return icon ? static_cast<HICON>(icon) : CreateApplicationIcon(size);
+}
+
+HICON CreateProgressIcon(int image, int size) {
   const bool failed = image >= TrayFrameCount;
   const int frame = image % TrayFrameCount;
   const uint32_t border = failed ? 0xFF801010 : 0xFF203050;
   const uint32_t dark = failed ? 0xFFC01818 : 0xFF24406C;
   const uint32_t light = failed ? 0xFFF8D8D8 : 0xFFDCE6F2;
-  return CreateIconFromPixels(16, [=](int x, int y) -> uint32_t {
+  // Drawn on a grid of 16 x 16 cells, each one or more pixels at larger sizes.
+  return CreateIconFromPixels(size, [=](int px, int py) -> uint32_t {
+    const int x = px * 16 / size, y = py * 16 / size;
     if (x == 0 || x == 15 || y == 0 || y == 15) return (x == y || x + y == 15) ? 0 : border;
     // Columns 1..14: frame f darkens the first f + 1 of them.
     return x - 1 <= frame ? dark : light;

@@ -10,6 +10,9 @@ namespace vek::win32 {
 
 // The caller owns the icon (DestroyIcon).
 HICON CreateApplicationIcon(int size);
-HICON CreateProgressIcon(int image);  // image 0 .. 2 * TrayFrameCount - 1
+// The program's icon at this size from its icon resource; drawn as above
+// when the module has none (the test programs).
+HICON LoadProgramIcon(int size);
+HICON CreateProgressIcon(int image, int size = 16);  // image 0 .. 2 * TrayFrameCount - 1
 
 }  // namespace vek::win32

@@ -10,6 +10,9 @@ constexpr wchar_t TrayClassName[] = L"TVekTrayWindow";
 constexpr UINT TrayIconId = 1;
 }  // namespace
 
+// Broadcast by a shell that has (re)started with an empty notification area.
+const UINT WM_TASKBARCREATED = RegisterWindowMessageW(L"TaskbarCreated");
+
 TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW wc{};
@@ -18,7 +21,7 @@ TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   wc.lpszClassName = TrayClassName;
   RegisterClassW(&wc);  // fails harmlessly when already registered
   Window_ = CreateWindowExW(0, TrayClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-  SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Main_));
+  SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
   Data_.cbSize = NOTIFYICONDATAW_V2_SIZE;
   Data_.hWnd = Window_;
@@ -29,16 +32,20 @@ TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   lstrcpynW(Data_.szTip, tip.c_str(), ARRAYSIZE(Data_.szTip));
 }
 
-TTrayIcon::~TTrayIcon() {
-  Remove();
-  for (HICON icon : Frames_)
-    if (icon) DestroyIcon(icon);
-}
+TTrayIcon::~TTrayIcon() { Remove(); }
 
 LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != WM_TRAYNOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
+  auto* self = reinterpret_cast<TTrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && message == WM_TASKBARCREATED) {
+    // The new shell knows no icon of ours: without it a hidden window could
+    // not be reached any more.
+    // A shell that was not there yet at start-up gets it now.
+    if (self->Wanted_) self->Added_ = Shell_NotifyIconW(NIM_ADD, &self->Data_) != FALSE;
+    return 0;
+  }
+  if (!self || message != WM_TRAYNOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
   if (lParam == WM_LBUTTONDOWN) {
-    HWND main = reinterpret_cast<HWND>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    HWND main = self->Main_;
     ShowWindow(main, SW_SHOW);
     if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
     SetForegroundWindow(main);
@@ -54,13 +61,16 @@ void TTrayIcon::SetApplicationIcon(HICON icon) {
 HICON TTrayIcon::IconFor(int image) {
   if (image < 0 || image >= static_cast<int>(Frames_.size())) return ApplicationIcon_;
   // Drawn on first use and kept until exit: a run shows each at most once per board.
-  if (!Frames_[static_cast<size_t>(image)]) Frames_[static_cast<size_t>(image)] = CreateProgressIcon(image);
-  return Frames_[static_cast<size_t>(image)];
+  TIcon& frame = Frames_[static_cast<size_t>(image)];
+  // The notification area's icon size follows the system's scaling.
+  if (!frame) frame.reset(CreateProgressIcon(image, GetSystemMetrics(SM_CXSMICON)));
+  return frame.get();
 }
 
 void TTrayIcon::Show(int image) {
   if (!Window_) return;
   Image_ = image;
+  Wanted_ = true;
   Data_.hIcon = IconFor(image);
   if (Added_) {
     Shell_NotifyIconW(NIM_MODIFY, &Data_);
@@ -71,7 +81,7 @@ void TTrayIcon::Show(int image) {
 
 void TTrayIcon::Remove() {
   if (Added_) Shell_NotifyIconW(NIM_DELETE, &Data_);
-  Added_ = false;
+  Added_ = Wanted_ = false;
   if (Window_) DestroyWindow(Window_);
   Window_ = nullptr;
 }

@@ -1,12 +1,14 @@
 // The icon in the notification area: a hidden window of its own receives the
 // shell's mouse messages; a left click brings the main window back to the
-// front, nothing else reacts.
+// front, nothing else reacts. A shell that restarts (and broadcasts
+// "TaskbarCreated") gets the icon again.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
 
 #include <array>
 
+#include "shell/win32/Handles.h"
 #include "shell/win32/Pictures.h"
 
 namespace vek::win32 {
@@ -39,8 +41,9 @@ class TTrayIcon {
   HWND Window_ = nullptr;
   NOTIFYICONDATAW Data_{};
   HICON ApplicationIcon_ = nullptr;
-  std::array<HICON, 2 * TrayFrameCount> Frames_{};
-  bool Added_ = false;
+  std::array<TIcon, 2 * TrayFrameCount> Frames_;
+  bool Added_ = false;   // the shell has it
+  bool Wanted_ = false;  // shown once and not removed: added again by a new shell
   int Image_ = -1;
 };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/Files.h"
+#include "platform/Ini.h"
 #include "platform/Win32System.h"
 #include "shell/win32/Dialogs.h"
 #include "shell/win32/Pictures.h"
@@ -37,10 +38,28 @@ constexpr UINT FirstButtonId = 1001;
 constexpr UINT ComboId = 1010;
 constexpr int ToolPanelHeight = 27;
 constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+// The tool panel's row at 100 %: three buttons and the index selector.
+constexpr int ButtonLeft[] = {1, 96, 192};
+constexpr int ButtonWidth = 89;
+constexpr int ButtonHeight = 23;
+constexpr RECT ComboPlace{288, 2, 288 + 145, 2 + 240};  // the height is the open list's
+constexpr int DesignFontHeight = 12;
+constexpr const char* NotStored = "\x01";
 
-HFONT CreateJapaneseFont(const wchar_t* face, DWORD pitch) {
-  return CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+HFONT CreateJapaneseFont(const wchar_t* face, DWORD pitch, int height) {
+  return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch, face);
+}
+
+// The read-only log pane keeps the window colour of an edit field.
+LRESULT EditFieldColors(HDC dc) {
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+HICON LoadIconFile(const std::wstring& path, int size) {
+  return static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
 }
 
 void SetFont(HWND control, HFONT font) { SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE); }
@@ -50,23 +69,15 @@ void SetFont(HWND control, HFONT font) { SendMessageW(control, WM_SETFONT, reint
 TVekWindow::TVekWindow() {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
-  Font_ = CreateJapaneseFont(L"ＭＳ Ｐゴシック", VARIABLE_PITCH | FF_SWISS);
-  FixedFont_ = CreateJapaneseFont(L"ＭＳ ゴシック", FIXED_PITCH | FF_MODERN);
-  DefaultIcon_ = CreateApplicationIcon(32);
-  DefaultSmallIcon_ = CreateApplicationIcon(16);
 }
 
+// Fonts, icons and the menu go with their owners, after the window.
 TVekWindow::~TVekWindow() {
   Tray_.reset();
   if (Hwnd_ && !Destroyed_) {
     Destroyed_ = true;
     DestroyWindow(Hwnd_);
   }
-  if (Accelerators_) DestroyAcceleratorTable(Accelerators_);
-  for (HICON icon : {DefaultIcon_, DefaultSmallIcon_, LoadedIcon_, LoadedSmallIcon_})
-    if (icon) DestroyIcon(icon);
-  DeleteObject(Font_);
-  DeleteObject(FixedFont_);
 }
 
 // --- creation ---------------------------------------------------------------------
@@ -115,7 +126,7 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
 void TVekWindow::BuildMenu() {
   TVekMainForm& f = *Form_;
   const auto layout = MenuLayout();
-  MenuBar_ = CreateMenu();
+  MenuBar_.reset(CreateMenu());
   UINT nextId = FirstMenuId;
   int position = 0;
   for (const auto& [top, items] : layout) {
@@ -129,21 +140,19 @@ void TVekWindow::BuildMenu() {
       AppendMenuW(popup, MF_STRING, id, L"");
       Menus_.push_back({item, popup, id, -1, command, top});
     }
-    AppendMenuW(MenuBar_, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"");
-    Menus_.push_back({top, MenuBar_, 0, position++, {}, nullptr});
+    AppendMenuW(MenuBar_.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), L"");
+    Menus_.push_back({top, MenuBar_.get(), 0, position++, {}, nullptr});
   }
   ACCEL f9{FVIRTKEY, VK_F9, static_cast<WORD>(CommandIdOf(f.UpdateCheckMenu))};
-  Accelerators_ = CreateAcceleratorTableW(&f9, 1);
+  Accelerators_.reset(CreateAcceleratorTableW(&f9, 1));
 }
 
 void TVekWindow::CreateControls() {
   TVekMainForm& f = *Form_;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   auto child = [&](DWORD exStyle, const wchar_t* cls, DWORD style, int x, int y, int w, int h, UINT id) {
-    HWND hwnd = CreateWindowExW(exStyle, cls, L"", WS_CHILD | style, x, y, w, h, Hwnd_,
-                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, nullptr);
-    SetFont(hwnd, Font_);
-    return hwnd;
+    return CreateWindowExW(exStyle, cls, L"", WS_CHILD | style, x, y, w, h, Hwnd_,
+                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, nullptr);
   };
   // The tool panel's row: three buttons and the index selector.
   const std::vector<std::pair<TButton*, std::function<void()>>> buttons = {
@@ -151,48 +160,85 @@ void TVekWindow::CreateControls() {
       {&f.IgnoreIdxButton, [&f] { f.IgnoreIdxMenuClick(); }},
       {&f.InitNewReportButton, [&f] { f.InitNewReportMenuClick(); }},
   };
-  const int buttonLeft[] = {1, 96, 192};
+  // Placed by Layout, at the window's scaling.
   for (size_t i = 0; i < buttons.size(); ++i) {
-    HWND hwnd = child(0, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, buttonLeft[i], 0, 89, 23,
+    HWND hwnd = child(0, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 10, 10,
                       FirstButtonId + static_cast<UINT>(i));
     Buttons_.push_back({buttons[i].first, hwnd, buttons[i].second});
   }
-  Combo_ = child(0, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 288, 2, 145, 240, ComboId);
+  Combo_ = child(0, L"COMBOBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 10, 10, ComboId);
 
   Memo_ = child(WS_EX_CLIENTEDGE, L"EDIT",
-                WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0,
-                ToolPanelHeight, 10, 10, 0);
-  SetFont(Memo_, FixedFont_);
+                WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 0, 0, 10,
+                10, 0);
   // A long-running program gathers many lines: no limit but memory.
   SendMessageW(Memo_, EM_SETLIMITTEXT, 0, 0);
 
   CheckList_ = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW,
-                     LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, ToolPanelHeight, 10, 10,
-                     0);
+                     LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 10, 10, 0);
   ListView_SetExtendedListViewStyle(CheckList_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
   LVCOLUMNW column{};
   column.mask = LVCF_WIDTH;
-  column.cx = 400;
+  column.cx = 10;
   SendMessageW(CheckList_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 
   StatusBar_ = child(0, STATUSCLASSNAMEW, WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 19, 0);
 }
 
+// --- display scaling -------------------------------------------------------------
+
+void TVekWindow::ApplyDpi() {
+  // The new fonts reach every control before the old ones go.
+  TFont font(CreateJapaneseFont(L"ＭＳ Ｐゴシック", VARIABLE_PITCH | FF_SWISS, Scaled(DesignFontHeight)));
+  TFont fixed(CreateJapaneseFont(L"ＭＳ ゴシック", FIXED_PITCH | FF_MODERN, Scaled(DesignFontHeight)));
+  for (const TButtonEntry& entry : Buttons_) SetFont(entry.Hwnd, font.get());
+  for (HWND control : {Combo_, CheckList_, StatusBar_}) SetFont(control, font.get());
+  SetFont(Memo_, fixed.get());
+  Font_ = std::move(font);
+  FixedFont_ = std::move(fixed);
+  // An icon file that no longer loads leaves the icons as they were.
+  if (!LoadIcons(IconFile_)) LoadIcons(L"");
+}
+
+void TVekWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  Dpi_ = dpi;
+  ApplyDpi();
+  SetWindowPos(Hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+}
+
+bool TVekWindow::LoadIcons(const std::wstring& file) {
+  const int big = SystemMetricForDpi(SM_CXICON, Dpi_), small = SystemMetricForDpi(SM_CXSMICON, Dpi_);
+  TIcon bigIcon(file.empty() ? LoadProgramIcon(big) : LoadIconFile(file, big));
+  TIcon smallIcon(file.empty() ? LoadProgramIcon(small) : LoadIconFile(file, small));
+  if (!bigIcon || !smallIcon) return false;
+  SendMessageW(Hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
+  SendMessageW(Hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
+  if (Tray_) Tray_->SetApplicationIcon(smallIcon.get());
+  Icon_ = std::move(bigIcon);
+  SmallIcon_ = std::move(smallIcon);
+  IconFile_ = file;
+  return true;
+}
+
 void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args, const std::string& appPath) {
   Form_ = &form;
-  // The design's client area is the size before the settings are read.
-  RECT design{0, 0, DesignClientWidth, DesignClientHeight};
-  AdjustWindowRectEx(&design, MainStyle, TRUE, 0);
-  form.WindowWidth = design.right - design.left;
-  form.WindowHeight = design.bottom - design.top;
+  // The design's client area, at the system's scaling, is the size before
+  // the settings are read.
+  Dpi_ = SystemDpi();
+  const SIZE design = WindowSizeForClient(Scaled(DesignClientWidth), Scaled(DesignClientHeight), MainStyle, 0, true, Dpi_);
+  form.WindowWidth = design.cx;
+  form.WindowHeight = design.cy;
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WndProc;
   wc.hInstance = instance;
-  wc.hIcon = DefaultIcon_;
-  wc.hIconSm = DefaultSmallIcon_;
+  // Shared resource icons live as long as the program; the window sets its
+  // own at its scaling (a program without the resource draws them).
+  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = MainClassName;
@@ -200,10 +246,12 @@ void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args
 
   BuildMenu();
   Hwnd_ = CreateWindowExW(0, MainClassName, L"VEK", MainStyle, form.WindowLeft, form.WindowTop, form.WindowWidth,
-                          form.WindowHeight, nullptr, MenuBar_, instance, this);
+                          form.WindowHeight, nullptr, MenuBar_.get(), instance, this);
+  // Its monitor's scaling, which may differ from the system's.
+  Dpi_ = WindowDpi(Hwnd_);
   CreateControls();
   Tray_ = std::make_unique<TTrayIcon>(Hwnd_);
-  Tray_->SetApplicationIcon(DefaultSmallIcon_);
+  ApplyDpi();
   for (const TMenuEntry& entry : Menus_) MirrorMenuItem(entry);
   for (const TButtonEntry& entry : Buttons_) ComponentChanged(*entry.Button);
   ComponentChanged(form.LogMemo);
@@ -218,11 +266,23 @@ void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args
     ShowMessage(e.what());
   }
   --Busy_;
+  ScaleDefaultSize();
   ApplyPlacement();
   Layout();
 }
 
 // --- placement ----------------------------------------------------------------------
+
+void TVekWindow::ScaleDefaultSize() {
+  // The settings' default size is in pixels at 100 %; a size vek.ini holds
+  // is the window's own and stays as it is.
+  const std::string iniName = Form_->IniFileName();
+  auto stored = [&iniName](const char* key) {
+    return platform::IniReadString(iniName, "Window", key, NotStored) != NotStored;
+  };
+  if (!stored("Width")) Form_->WindowWidth = Scaled(Form_->WindowWidth);
+  if (!stored("Height")) Form_->WindowHeight = Scaled(Form_->WindowHeight);
+}
 
 void TVekWindow::ApplyPlacement() {
   WINDOWPLACEMENT wp{};
@@ -255,16 +315,23 @@ void TVekWindow::ReadPlacement() {
 }
 
 void TVekWindow::Layout() {
+  for (size_t i = 0; i < Buttons_.size(); ++i)
+    MoveWindow(Buttons_[i].Hwnd, Scaled(ButtonLeft[i]), 0, Scaled(ButtonWidth), Scaled(ButtonHeight), TRUE);
+  MoveWindow(Combo_, Scaled(ComboPlace.left), Scaled(ComboPlace.top), Scaled(ComboPlace.right - ComboPlace.left),
+             Scaled(ComboPlace.bottom - ComboPlace.top), TRUE);
   RECT client{};
   GetClientRect(Hwnd_, &client);
+  // The status bar takes its height from its font.
   SendMessageW(StatusBar_, WM_SIZE, 0, 0);
   RECT status{};
   GetWindowRect(StatusBar_, &status);
+  const int top = Scaled(ToolPanelHeight);
   const int width = client.right;
-  const int height = client.bottom - ToolPanelHeight - (status.bottom - status.top);
-  MoveWindow(Memo_, 0, ToolPanelHeight, width, height > 0 ? height : 0, TRUE);
-  MoveWindow(CheckList_, 0, ToolPanelHeight, width, height > 0 ? height : 0, TRUE);
-  ListView_SetColumnWidth(CheckList_, 0, width > 40 ? width - GetSystemMetrics(SM_CXVSCROLL) - 4 : 40);
+  const int height = std::max(0, static_cast<int>(client.bottom - top - (status.bottom - status.top)));
+  MoveWindow(Memo_, 0, top, width, height, TRUE);
+  MoveWindow(CheckList_, 0, top, width, height, TRUE);
+  const int column = width - SystemMetricForDpi(SM_CXVSCROLL, Dpi_) - Scaled(4);
+  ListView_SetColumnWidth(CheckList_, 0, std::max(column, Scaled(40)));
 }
 
 // --- messages -------------------------------------------------------------------------
@@ -305,13 +372,7 @@ LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CTLCOLORSTATIC:
-      // The read-only log pane keeps the window colour of an edit field.
-      if (reinterpret_cast<HWND>(lParam) == Memo_) {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
-      }
+      if (reinterpret_cast<HWND>(lParam) == Memo_) return EditFieldColors(reinterpret_cast<HDC>(wParam));
       break;
     case WM_CLOSE:
       // The stack of a run (or of a dialog) still uses the window.
@@ -321,7 +382,12 @@ LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         Shutdown();
       }
       return 0;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another scaling: the size Windows suggests.
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_DESTROY:
+      SetMenu(Hwnd_, nullptr);  // MenuBar_ destroys it
       PostQuitMessage(0);
       return 0;
   }
@@ -390,7 +456,7 @@ void TVekWindow::Shutdown() {
 }
 
 void TVekWindow::Dispatch(MSG& msg) {
-  if (Accelerators_ && !Destroyed_ && TranslateAcceleratorW(Hwnd_, Accelerators_, &msg)) return;
+  if (Accelerators_ && !Destroyed_ && TranslateAcceleratorW(Hwnd_, Accelerators_.get(), &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }
@@ -559,26 +625,7 @@ void TVekWindow::SetTrayImage(int image) {
   if (Tray_) Tray_->Show(image);
 }
 
-bool TVekWindow::SetApplicationIcon(const std::string& fileName) {
-  const std::wstring path = WidePath(fileName);
-  HICON big = static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                            GetSystemMetrics(SM_CYICON), LR_LOADFROMFILE));
-  HICON small = static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                              GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE));
-  if (!big || !small) {
-    if (big) DestroyIcon(big);
-    if (small) DestroyIcon(small);
-    return false;
-  }
-  SendMessageW(Hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  SendMessageW(Hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  if (Tray_) Tray_->SetApplicationIcon(small);
-  if (LoadedIcon_) DestroyIcon(LoadedIcon_);
-  if (LoadedSmallIcon_) DestroyIcon(LoadedSmallIcon_);
-  LoadedIcon_ = big;
-  LoadedSmallIcon_ = small;
-  return true;
-}
+bool TVekWindow::SetApplicationIcon(const std::string& fileName) { return LoadIcons(WidePath(fileName)); }
 
 void TVekWindow::RemoveTrayIcon() {
   if (Tray_) Tray_->Remove();
@@ -623,7 +670,7 @@ bool TVekWindow::OpenFileDialog(const TOpenDialogOptions& options, std::string& 
 }
 
 bool TVekWindow::InputQuery(const std::string& caption, const std::string& prompt, std::string& text) {
-  return InputQueryDialog(Hwnd_, Font_, caption, prompt, text);
+  return InputQueryDialog(Hwnd_, Font_.get(), Dpi_, caption, prompt, text);
 }
 
 }  // namespace vek::win32

@@ -1,8 +1,9 @@
 // The main window: a view of TVekMainForm that mirrors the form's components
 // into real Win32 controls (menu bar, three buttons, index selector, log pane,
 // ignore list view, status bar), keeps the tray icon, and turns the user's
-// clicks and the program's own messages into the form's commands. Everything
-// runs on the thread that created the window.
+// clicks and the program's own messages into the form's commands. Sizes and
+// fonts follow the display scaling of the window's monitor. Everything runs
+// on the thread that created the window.
 #pragma once
 #include <windows.h>
 
@@ -14,6 +15,8 @@
 
 #include "shell/VekMainForm.h"
 #include "shell/VekView.h"
+#include "shell/win32/Dpi.h"
+#include "shell/win32/Handles.h"
 #include "shell/win32/TrayIcon.h"
 
 namespace vek::win32 {
@@ -42,7 +45,9 @@ class TVekWindow : public IVekView {
   HWND Handle() const { return Hwnd_; }
   HWND TrayWindow() const { return Tray_ ? Tray_->Window() : nullptr; }
   int TrayImage() const { return Tray_ ? Tray_->Image() : -1; }
-  HMENU MenuBar() const { return MenuBar_; }
+  HMENU MenuBar() const { return MenuBar_.get(); }
+  // The display scaling the window is laid out for (96 = 100 %).
+  UINT Dpi() const { return Dpi_; }
   // The control that shows a component, and the command identifier of a menu
   // item (0 for a top-level menu); for tests and screenshots.
   HWND ControlOf(const TComponent& component) const;
@@ -93,6 +98,11 @@ class TVekWindow : public IVekView {
   std::vector<std::pair<TMenuItem*, TMenuItems>> MenuLayout();
   void BuildMenu();
   void Layout();
+  int Scaled(int designPixels) const { return win32::Scaled(designPixels, Dpi_); }
+  // Fonts and icons for Dpi_, handed to the controls and the window.
+  void ApplyDpi();
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  bool LoadIcons(const std::wstring& file);
   void OnCommand(UINT id, UINT code, HWND control);
   void OnNotify(const NMHDR& header);
   // Carries out a command: its exceptions are shown in a message box, and a
@@ -100,6 +110,7 @@ class TVekWindow : public IVekView {
   void Perform(const std::function<void()>& command);
   void RunCommand(void (TVekMainForm::*command)());
   void Shutdown();
+  void ScaleDefaultSize();
   void ApplyPlacement();
   void ReadPlacement();
   void MirrorMenuItem(const TMenuEntry& entry);
@@ -111,18 +122,20 @@ class TVekWindow : public IVekView {
 
   TVekMainForm* Form_ = nullptr;
   HWND Hwnd_ = nullptr;
-  HMENU MenuBar_ = nullptr;
-  HACCEL Accelerators_ = nullptr;
+  TMenu MenuBar_;
+  TAccelerators Accelerators_;
   HWND Memo_ = nullptr;
   HWND CheckList_ = nullptr;
   HWND Combo_ = nullptr;
   HWND StatusBar_ = nullptr;
-  HFONT Font_ = nullptr;
-  HFONT FixedFont_ = nullptr;
-  HICON DefaultIcon_ = nullptr;
-  HICON DefaultSmallIcon_ = nullptr;
-  HICON LoadedIcon_ = nullptr;
-  HICON LoadedSmallIcon_ = nullptr;
+  UINT Dpi_ = DesignDpi;
+  TFont Font_;
+  TFont FixedFont_;
+  // The window's and the tray's icon at the window's scaling: from the file
+  // chosen with "IconName", else the program's own.
+  std::wstring IconFile_;
+  TIcon Icon_;
+  TIcon SmallIcon_;
   std::unique_ptr<TTrayIcon> Tray_;
   std::vector<TMenuEntry> Menus_;
   std::vector<TButtonEntry> Buttons_;

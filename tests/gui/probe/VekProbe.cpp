@@ -3,19 +3,26 @@
 //   vek-probe wait-visible SECONDS     until its main window shows
 //   vek-probe wait-title PREFIX SECONDS until the caption starts with PREFIX
 //   vek-probe wait-idle SECONDS        until the caption is "VEK" alone
+//   vek-probe wait-log TEXT SECONDS    until the log pane shows TEXT
 //   vek-probe second-start EXE SECONDS starts EXE while one runs: how long the
 //                                      second start lived, whether it showed a
 //                                      window, and when a run began after it
+//   vek-probe double-start EXE         starts EXE twice at the same moment: how
+//                                      many main windows there were, when the
+//                                      survivor began a run; then closes it
 //   vek-probe ping COUNT               the longest of COUNT SendMessageTimeout
 //                                      round trips, 100 ms apart
 //   vek-probe close                    asks the window to close
 //   vek-probe click CAPTION            clicks the window's button of that caption
 //   vek-probe open-menu KEY            opens the menu bar's menu of that access key
 //   vek-probe controls                 each button and list box: enabled or not
+//   vek-probe layout                   the window's and its controls' sizes and
+//                                      its DPI, for screenshots at a scaling
 //   vek-probe dismiss SECONDS          waits for the window's message box, answers OK
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -92,6 +99,20 @@ int WaitIdle(double seconds) {
   return 1;
 }
 
+int WaitLog(const std::wstring& text, double seconds) {
+  const double end = NowMs() + seconds * 1000;
+  while (NowMs() < end) {
+    HWND memo = MainWindow() ? FindWindowExW(MainWindow(), nullptr, L"Edit", nullptr) : nullptr;
+    if (memo) {
+      std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(memo)) + 1, L'\0');
+      shown.resize(static_cast<size_t>(GetWindowTextW(memo, shown.data(), static_cast<int>(shown.size()))));
+      if (shown.find(text) != std::wstring::npos) return 0;
+    }
+    Sleep(50);
+  }
+  return 1;
+}
+
 int SecondStart(std::wstring exe, double seconds) {
   const bool idle = !CaptionStartsWith(L"VEK [");
   STARTUPINFOW si{};
@@ -127,6 +148,64 @@ int SecondStart(std::wstring exe, double seconds) {
   }
   std::printf("exit_code=%lu\nexited_ms=%.0f\nwindows=%d\nrun_ms=%.0f\n", code, exited - start, windows, runMs);
   return 0;
+}
+
+// Main windows of any process.
+int MainWindowCount() {
+  int count = 0;
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (std::wstring(name) == L"TVekMainForm") ++*reinterpret_cast<int*>(data);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+bool Start(const std::wstring& exe, PROCESS_INFORMATION& pi) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+}
+
+int DoubleStart(const std::wstring& exe) {
+  PROCESS_INFORMATION pi[2]{};
+  if (!Start(exe, pi[0]) || !Start(exe, pi[1])) {
+    std::printf("error=CreateProcess %lu\n", GetLastError());
+    return 1;
+  }
+  const HANDLE processes[2] = {pi[0].hProcess, pi[1].hProcess};
+  const double start = NowMs();
+  const DWORD ended = WaitForMultipleObjects(2, processes, FALSE, 20000);
+  const double exited = NowMs();
+  // A run asked for by the second start shows its step in the caption.
+  double runMs = -1;
+  int windows = 0;
+  while (NowMs() - exited < 5000) {
+    windows = std::max(windows, MainWindowCount());
+    if (CaptionStartsWith(L"VEK [")) {
+      runMs = NowMs() - exited;
+      break;
+    }
+    Sleep(5);
+  }
+  windows = std::max(windows, MainWindowCount());
+  std::printf("ended=%lu\nexited_ms=%.0f\nwindows=%d\nrun_ms=%.0f\n", ended, exited - start, windows, runMs);
+  WaitIdle(30);
+  for (HWND hwnd; (hwnd = MainWindow()) != nullptr && NowMs() - exited < 60000;) {
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    Sleep(200);
+  }
+  const bool bothEnded = WaitForMultipleObjects(2, processes, TRUE, 30000) == WAIT_OBJECT_0;
+  for (const PROCESS_INFORMATION& p : pi) {
+    CloseHandle(p.hThread);
+    CloseHandle(p.hProcess);
+  }
+  std::printf("both_ended=%d\n", bothEnded ? 1 : 0);
+  return ended < WAIT_OBJECT_0 + 2 && bothEnded ? 0 : 1;
 }
 
 int Ping(int count) {
@@ -174,6 +253,32 @@ BOOL CALLBACK PrintControl(HWND child, LPARAM count) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintControlSize(HWND child, LPARAM count) {
+  char className[64] = {};
+  GetClassNameA(child, className, 64);
+  RECT r{};
+  GetWindowRect(child, &r);
+  if (!IsWindowVisible(child)) return TRUE;
+  std::printf("%s_%d=%ldx%ld\n", className, (*reinterpret_cast<int*>(count))++, r.right - r.left, r.bottom - r.top);
+  return TRUE;
+}
+
+int Layout() {
+  HWND hwnd = MainWindow();
+  if (!hwnd) return 1;
+  RECT window{}, client{};
+  GetWindowRect(hwnd, &window);
+  GetClientRect(hwnd, &client);
+  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
+  auto getDpi = reinterpret_cast<TGetDpiForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  std::printf("dpi=%u\nwindow=%ldx%ld\nclient=%ldx%ld\n", getDpi ? getDpi(hwnd) : 0, window.right - window.left,
+              window.bottom - window.top, client.right, client.bottom);
+  int count = 0;
+  EnumChildWindows(hwnd, PrintControlSize, reinterpret_cast<LPARAM>(&count));
+  return 0;
+}
+
 int Controls() {
   HWND hwnd = MainWindow();
   if (!hwnd) return 1;
@@ -203,11 +308,14 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"wait-visible" && argc == 3) return WaitVisible(_wtof(argv[2]));
   if (command == L"wait-title" && argc == 4) return WaitTitle(argv[2], _wtof(argv[3]));
   if (command == L"wait-idle" && argc == 3) return WaitIdle(_wtof(argv[2]));
+  if (command == L"wait-log" && argc == 4) return WaitLog(argv[2], _wtof(argv[3]));
   if (command == L"second-start" && argc == 4) return SecondStart(argv[2], _wtof(argv[3]));
+  if (command == L"double-start" && argc == 3) return DoubleStart(argv[2]);
   if (command == L"ping" && argc == 3) return Ping(_wtoi(argv[2]));
   if (command == L"click" && argc == 3) return Click(argv[2]);
   if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
   if (command == L"controls") return Controls();
+  if (command == L"layout") return Layout();
   if (command == L"dismiss" && argc == 3) return Dismiss(_wtof(argv[2]));
   if (command == L"close") {
     HWND hwnd = MainWindow();

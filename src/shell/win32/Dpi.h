@@ -1,0 +1,19 @@
+// The display scaling a window is drawn at (96 dots per inch = 100 %). The
+// per-monitor functions came with Windows 10; on older systems the system's
+// one scaling stands for every monitor.
+#pragma once
+#include <windows.h>
+
+namespace vek::win32 {
+
+constexpr UINT DesignDpi = 96;
+
+UINT SystemDpi();
+UINT WindowDpi(HWND window);
+// A design size in pixels at 96 dpi, at this scaling.
+inline int Scaled(int designPixels, UINT dpi) { return MulDiv(designPixels, static_cast<int>(dpi), DesignDpi); }
+int SystemMetricForDpi(int index, UINT dpi);
+// The window size for a client area of this size, style and menu bar.
+SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu, UINT dpi);
+
+}  // namespace vek::win32
