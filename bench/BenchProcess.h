@@ -77,14 +77,17 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::string& outF
 }
 
 // The loopback board server over root, every host directory on 127.0.0.1 with
-// a port of its own, gzip bodies. Stopped with the object.
+// a port of its own, gzip bodies, and any further options of the server's.
+// Stopped with the object.
 class TBoardServer {
  public:
-  TBoardServer(const std::string& binary, const fs::path& root, const fs::path& work) {
+  TBoardServer(const std::string& binary, const fs::path& root, const fs::path& work,
+               const std::vector<std::string>& extra = {}) {
     fs::path ports = work / "ports.txt";
-    Pid = Spawn({binary, "--root", root.string(), "--ports-file", ports.string(), "--single-address", "--gzip",
-                 "--time-limit", "3600"},
-                (work / "server.out").string());
+    std::vector<std::string> args = {binary, "--root", root.string(), "--ports-file", ports.string(),
+                                     "--single-address", "--gzip", "--time-limit", "3600"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Pid = Spawn(args, (work / "server.out").string());
     static const std::regex hostLine(R"(^host (\S+) 127\.0\.0\.1:([0-9]+))");
     for (int i = 0; i < 400 && !Ready; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(25));

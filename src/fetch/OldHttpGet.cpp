@@ -1,7 +1,10 @@
 // The download worker. It sleeps on a condition variable until Start hands it
-// a request, downloads it through a fresh HTTP session and wakes whoever waits
-// in WaitIdle. Abort reaches the running session under a small lock, so it is
-// safe at any moment, also while a session is being made or torn down.
+// a request, downloads it and wakes whoever waits in WaitIdle. One HTTP
+// session serves request after request, so each host's connection (and its
+// TLS session) lasts through a whole run instead of one board; a session that
+// was aborted is not used again. Abort reaches the running session under a
+// small lock, so it is safe at any moment, also while a session is being made
+// or torn down.
 #include "fetch/OldHttpGet.h"
 
 #include <condition_variable>
@@ -27,6 +30,8 @@ struct THttpGet::Impl {
   bool Terminate = false;                 // under Mutex
   bool Aborted = false;                   // under Mutex: Abort came during this request
   platform::THttpSession* Session = nullptr;  // under Mutex: the running download's session
+  std::unique_ptr<platform::THttpSession> Kept;  // worker only: open for the next request
+  std::string KeptAgent, KeptProxy;             // what Kept was opened with
   std::string Url, Agent, Proxy;
   std::string Response;
   std::string TlsFailure;
@@ -34,6 +39,7 @@ struct THttpGet::Impl {
 
   void Mark() { LastActivity.store(platform::TickCount()); }
   void Run();
+  bool KeepOrOpenSession();
   void Download();
 };
 
@@ -41,7 +47,10 @@ void THttpGet::Impl::Run() {
   std::unique_lock<std::mutex> lock(Mutex);
   for (;;) {
     Wake.wait(lock, [this] { return Terminate || !Idle.load(); });
-    if (Terminate) return;
+    if (Terminate) {
+      Kept.reset();  // its connections are closed by the thread that used them
+      return;
+    }
     lock.unlock();
     Download();
     lock.lock();
@@ -50,39 +59,56 @@ void THttpGet::Impl::Run() {
   }
 }
 
+// The kept session when it was opened with this request's agent and proxy,
+// else a new one; false when the HTTP library cannot be opened.
+bool THttpGet::Impl::KeepOrOpenSession() {
+  if (Kept && KeptAgent == Agent && KeptProxy == Proxy) return true;
+  Kept = std::make_unique<platform::THttpSession>();
+  KeptAgent = Agent;
+  KeptProxy = Proxy;
+  {
+    std::lock_guard<std::mutex> lock(Mutex);
+    if (Aborted) return false;
+    Session = Kept.get();
+  }
+  return Kept->Open(Agent, Proxy);
+}
+
 void THttpGet::Impl::Download() {
   Mark();
   std::string().swap(Response);
   Response.reserve(InitialCapacity);
   TlsFailure.clear();
-  auto session = std::make_unique<platform::THttpSession>();
+  const bool opened = KeepOrOpenSession();
+  bool ok = opened;
   {
     std::lock_guard<std::mutex> lock(Mutex);
-    if (Aborted) return;
-    Session = session.get();
+    Session = Kept.get();
+    if (Aborted) ok = false;
   }
-  bool ok = session->Open(Agent, Proxy);
   Mark();
-  ok = ok && session->Get(Url, [this](std::string_view chunk) {
+  ok = ok && Kept->Get(Url, [this](std::string_view chunk) {
     Response.append(chunk);
     Mark();
     return true;
   });
   Mark();
-  std::string encoding = session->ContentEncoding();
-  session->Close();
+  bool aborted;
   {
     std::lock_guard<std::mutex> lock(Mutex);
     Session = nullptr;
-    if (Aborted) ok = false;
+    aborted = Aborted;
   }
-  if (!ok) {
+  if (aborted || !ok) {
     std::string().swap(Response);
-    TlsFailure = session->TlsFailure();
+    TlsFailure = Kept->TlsFailure();
+    // An aborted session refuses every later request, and one that could
+    // not be opened has nothing to offer: the next request opens afresh.
+    if (aborted || !opened) Kept.reset();
     return;
   }
   // "x-gzip" counts as well: any value naming gzip.
-  if (encoding.find("gzip") != std::string::npos) {
+  if (Kept->ContentEncoding().find("gzip") != std::string::npos) {
     std::string decoded;
     decoded.reserve(InitialCapacity);
     if (!GunzipStream(Response, decoded)) std::string().swap(decoded);
@@ -91,55 +117,55 @@ void THttpGet::Impl::Download() {
   Mark();
 }
 
-THttpGet::THttpGet() : impl_(std::make_unique<Impl>()) {
-  impl_->Mark();
-  impl_->Worker = std::thread([this] { impl_->Run(); });
+THttpGet::THttpGet() : Impl_(std::make_unique<Impl>()) {
+  Impl_->Mark();
+  Impl_->Worker = std::thread([this] { Impl_->Run(); });
 }
 
 THttpGet::~THttpGet() {
   {
-    std::lock_guard<std::mutex> lock(impl_->Mutex);
-    impl_->Terminate = true;
-    impl_->Aborted = true;
-    if (impl_->Session) impl_->Session->Abort();
+    std::lock_guard<std::mutex> lock(Impl_->Mutex);
+    Impl_->Terminate = true;
+    Impl_->Aborted = true;
+    if (Impl_->Session) Impl_->Session->Abort();
   }
-  impl_->Wake.notify_all();
-  if (impl_->Worker.joinable()) impl_->Worker.join();
+  Impl_->Wake.notify_all();
+  if (Impl_->Worker.joinable()) Impl_->Worker.join();
 }
 
 void THttpGet::Start(const std::string& url, const std::string& agent, const std::string& proxy) {
   {
-    std::lock_guard<std::mutex> lock(impl_->Mutex);
-    impl_->Url = url;
-    impl_->Agent = agent;
-    impl_->Proxy = proxy;
-    impl_->Aborted = false;
+    std::lock_guard<std::mutex> lock(Impl_->Mutex);
+    Impl_->Url = url;
+    Impl_->Agent = agent;
+    Impl_->Proxy = proxy;
+    Impl_->Aborted = false;
     // The waiting side measures inactivity from here until the worker's first step.
-    impl_->Mark();
-    impl_->Idle.store(false);
+    Impl_->Mark();
+    Impl_->Idle.store(false);
   }
-  impl_->Wake.notify_one();
+  Impl_->Wake.notify_one();
 }
 
-bool THttpGet::Idle() const { return impl_->Idle.load(); }
+bool THttpGet::Idle() const { return Impl_->Idle.load(); }
 
-uint32_t THttpGet::LastActivity() const { return impl_->LastActivity.load(); }
+uint32_t THttpGet::LastActivity() const { return Impl_->LastActivity.load(); }
 
 void THttpGet::Abort() {
-  std::lock_guard<std::mutex> lock(impl_->Mutex);
-  if (impl_->Idle.load()) return;
-  impl_->Aborted = true;
-  if (impl_->Session) impl_->Session->Abort();
+  std::lock_guard<std::mutex> lock(Impl_->Mutex);
+  if (Impl_->Idle.load()) return;
+  Impl_->Aborted = true;
+  if (Impl_->Session) Impl_->Session->Abort();
 }
 
-const std::string& THttpGet::ResponseStream() const { return impl_->Response; }
+const std::string& THttpGet::ResponseStream() const { return Impl_->Response; }
 
-const std::string& THttpGet::TlsFailure() const { return impl_->TlsFailure; }
+const std::string& THttpGet::TlsFailure() const { return Impl_->TlsFailure; }
 
 bool THttpGet::WaitIdle(uint32_t milliseconds) const {
-  std::unique_lock<std::mutex> lock(impl_->Mutex);
-  return impl_->Done.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                              [this] { return impl_->Idle.load(); });
+  std::unique_lock<std::mutex> lock(Impl_->Mutex);
+  return Impl_->Done.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                              [this] { return Impl_->Idle.load(); });
 }
 
 void ForceOnline() { platform::HttpForceOnline(); }

@@ -37,7 +37,7 @@ class THttpGet {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> Impl_;
 };
 
 // Takes the HTTP library out of any offline mode before a run.

@@ -169,8 +169,13 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TE
   lines.SetText(text);
   if (lines.Count() == 0 || !Contains(lines[0], "<>")) return false;
   lines.Sort();
-  // The cache is the next check's to rebuild: whole, but not flushed.
-  lines.SaveToFile(settings.SbjPath + cacheName + ".txt", platform::TDurability::Renamed);
+  // The cache is the next check's to rebuild: whole, but not flushed. A list
+  // that has not changed since the last check (most boards between two
+  // checks) is not written again.
+  const std::string cacheFile = settings.SbjPath + cacheName + ".txt";
+  const std::string stored = lines.Text();
+  if (!platform::FileExists(cacheFile) || platform::ReadWholeFile(cacheFile) != stored)
+    platform::ReplaceFileAtomically(cacheFile, stored, platform::TDurability::Renamed);
   return true;
 }
 

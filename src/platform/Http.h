@@ -41,6 +41,10 @@ class THttpSession {
   // the whole body arrived; false for any failure: the URL could not be
   // opened, a time-out, a reset, an abort, a body beyond HttpMaxBodySize or a
   // handler that said stop. The HTTP status is not looked at.
+  // Any number of Gets, one after another, share the session's connections:
+  // a host's connection (and TLS session) stays open from one to the next,
+  // and one that the server closed while it was idle is replaced by a new
+  // connection for the same request, once.
   bool Get(const std::string& url, const ChunkHandler& onChunk);
   // The response's Content-Encoding value after Get ("" when absent).
   const std::string& ContentEncoding() const { return ContentEncoding_; }

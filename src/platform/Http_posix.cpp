@@ -1,6 +1,10 @@
 // The HTTP session on libcurl. The transfer runs on a multi handle so that an
 // abort from the other thread wakes the wait at once instead of at the next
-// progress tick.
+// progress tick. One easy handle serves every Get of the session, and the
+// multi handle keeps the connections between them: a host's connection and
+// its TLS session last as long as the session. A kept connection that the
+// server has closed meanwhile is noticed by libcurl, which sends the request
+// once more on a new connection.
 #include "platform/Http.h"
 
 #include <curl/curl.h>
@@ -14,6 +18,9 @@
 
 namespace vek::platform {
 namespace {
+
+// Idle connections kept open, at most (the least recently used goes first).
+constexpr long KeptConnections = 32;
 
 void GlobalInit() {
   static std::once_flag once;
@@ -152,7 +159,7 @@ bool THttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const 
          // The receive time-out: less than one byte a second for five seconds.
          SetOption(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) &&
          SetOption(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(HttpTimeoutMs / 1000)) &&
-         SetOption(easy, CURLOPT_NOSIGNAL, 1L) && SetOption(easy, CURLOPT_FRESH_CONNECT, 1L) &&
+         SetOption(easy, CURLOPT_NOSIGNAL, 1L) &&
          SetOption(easy, CURLOPT_WRITEFUNCTION, &Impl::Write) && SetOption(easy, CURLOPT_WRITEDATA, this) &&
          SetOption(easy, CURLOPT_HEADERFUNCTION, &Impl::Header) && SetOption(easy, CURLOPT_HEADERDATA, this) &&
          SetOption(easy, CURLOPT_NOPROGRESS, 0L) && SetOption(easy, CURLOPT_XFERINFOFUNCTION, &Impl::Progress) &&
@@ -163,6 +170,9 @@ THttpSession::THttpSession() : Impl_(std::make_unique<Impl>()) {
   GlobalInit();
   // Made here and kept to the end, so that Abort can always wake it.
   Impl_->Multi.reset(curl_multi_init());
+  // libcurl keeps four idle connections for a single easy handle; a run
+  // visits more hosts than that, boards of several hosts in turn.
+  if (Impl_->Multi) curl_multi_setopt(Impl_->Multi.get(), CURLMOPT_MAXCONNECTS, KeptConnections);
 }
 
 THttpSession::~THttpSession() = default;

@@ -1,7 +1,10 @@
 // The HTTP session on WinInet. Abort closes the root handle from the other
 // thread, which makes a WinInet call blocked on it (or on the request handle
 // opened from it) return with a failure; the handle is taken out of the
-// session atomically, so it is closed exactly once.
+// session atomically, so it is closed exactly once. The root handle serves
+// every Get of the session, each with connection and request handles of its
+// own that go when it ends: WinInet keeps the connection to a host open under
+// the root handle from one request to the next.
 #include "platform/Http.h"
 
 #include <windows.h>
@@ -70,6 +73,7 @@ struct THttpSession::Impl {
   std::string RedirectTarget(const std::string& url);
   bool SendFollowingRedirects(HINTERNET internet, const std::string& url);
   bool BodyComplete(size_t received);
+  bool ReadBody(const ChunkHandler& onChunk);
   void CloseRequest();
 };
 
@@ -190,17 +194,9 @@ bool THttpSession::Impl::BodyComplete(size_t received) {
          std::strtoull(declared, nullptr, 10) == received;
 }
 
-bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
-  ContentEncoding_.clear();
-  TlsFailure_.clear();
-  Impl_->SendError = 0;
-  HINTERNET internet = Impl_->Internet.load();
-  if (!internet || Impl_->Aborted.load()) return false;
-  if (!Impl_->SendFollowingRedirects(internet, url)) {
-    TlsFailure_ = TlsFailureText(Impl_->SendError);
-    return false;
-  }
-
+// The body, chunk by chunk, to its end; false for a failure, an abort, a
+// body beyond HttpMaxBodySize or one cut short.
+bool THttpSession::Impl::ReadBody(const ChunkHandler& onChunk) {
   char buffer[HttpChunkSize];
   size_t received = 0;
   for (;;) {
@@ -208,20 +204,40 @@ bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
     // for all of it, and a server that trickles bytes in would hold it (and an
     // Abort with it) for as long as it liked.
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(Impl_->Request, &available, 0, 0)) return false;
+    if (!InternetQueryDataAvailable(Request, &available, 0, 0)) return false;
     if (available == 0) break;
-    if (Impl_->Aborted.load()) return false;
+    if (Aborted.load()) return false;
     DWORD read = 0;
-    if (!InternetReadFile(Impl_->Request, buffer, available < sizeof buffer ? available : sizeof buffer, &read))
+    if (!InternetReadFile(Request, buffer, available < sizeof buffer ? available : sizeof buffer, &read))
       return false;
     if (read == 0) break;
     received += read;
     if (received > HttpMaxBodySize) return false;
     if (!onChunk(std::string_view(buffer, read))) return false;
-    if (Impl_->Aborted.load()) return false;
+    if (Aborted.load()) return false;
   }
 
-  if (!Impl_->BodyComplete(received)) return false;
+  return BodyComplete(received);
+}
+
+bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+  ContentEncoding_.clear();
+  TlsFailure_.clear();
+  Impl_->SendError = 0;
+  // The request's handles go when it ends, whichever way: its connection
+  // then returns to WinInet's keeping for the next request.
+  struct TRequestEnd {
+    Impl& Session;
+    ~TRequestEnd() { Session.CloseRequest(); }
+  } requestEnd{*Impl_};
+  HINTERNET internet = Impl_->Internet.load();
+  if (!internet || Impl_->Aborted.load()) return false;
+  if (!Impl_->SendFollowingRedirects(internet, url)) {
+    TlsFailure_ = TlsFailureText(Impl_->SendError);
+    return false;
+  }
+
+  if (!Impl_->ReadBody(onChunk)) return false;
 
   char value[HttpChunkSize] = {};
   DWORD length = sizeof value - 1;

@@ -192,4 +192,17 @@ std::vector<std::string> BoardServerProcess::Requests(const std::string& part) c
   return heads;
 }
 
+std::vector<std::string> BoardServerProcess::RequestLines(const std::string& part) const {
+  std::string log = ReadFile((fs::path(BaseLocal) / "requests.log").string());
+  std::vector<std::string> lines;
+  for (size_t pos = 0; (pos = log.find("@@ ", pos)) != std::string::npos;) {
+    size_t end = log.find('\n', pos);
+    if (end == std::string::npos) break;
+    std::string line = log.substr(pos + 3, end - pos - 3);
+    if (line.find(part) != std::string::npos) lines.push_back(line);
+    pos = end;
+  }
+  return lines;
+}
+
 }  // namespace vek::test

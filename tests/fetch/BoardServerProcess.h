@@ -50,6 +50,10 @@ class BoardServerProcess {
   std::string ProxyAddress() const;                    // with "--proxy"
   // Request heads (exactly as they arrived) whose request line contains the text.
   std::vector<std::string> Requests(const std::string& part) const;
+  // The request lines (as logged: "HOST METHOD TARGET ~ADDRESS:PORT") that
+  // contain the text, in the order they arrived; the part after "~" names the
+  // client's connection.
+  std::vector<std::string> RequestLines(const std::string& part) const;
 
  private:
   std::string Lookup(const std::string& key) const;

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "FetchTestSupport.h"
 #include "TestSupport.h"
@@ -163,6 +164,28 @@ TEST_F(HttpsTest, ThroughTheProxyATunnelWithTheCertificateStillChecked) {
   EXPECT_FALSE(Fetch(Url("https", "other", "proxied")));
   EXPECT_EQ(test::ReadFile(Cache(Url("https", "other", "proxied"))), Previous);
   EXPECT_NE(Getter.TlsFailure().find(OtherNameWords), std::string::npos) << Getter.TlsFailure();
+}
+
+// One TLS connection, one handshake, for every board of a host that keeps
+// its connections.
+TEST_F(HttpsTest, BoardsOfOneHostShareOneConnection) {
+  test::BoardServerProcess keeping({"good"}, {"--single-address", "--tls", std::getenv("VEK_TLS_DIR"),
+                                              "--keep-alive", "30"});
+  ASSERT_TRUE(keeping.Running()) << keeping.Problem();
+  THttpGet getter;  // gone before the server, which waits for the connections it keeps
+  std::set<std::string> connections;
+  for (int i = 0; i < 3; ++i) {
+    std::string board = "kept" + std::to_string(i);
+    keeping.AddBoard("good", board, List);
+    std::string address = keeping.Address("good");
+    std::string url = "https://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
+    EXPECT_TRUE(FetchSubject(getter, Settings, nullptr, url)) << getter.TlsFailure();
+    EXPECT_EQ(test::ReadFile(Cache(url)), Stored);
+    std::vector<std::string> lines = keeping.RequestLines("good GET /" + board + "/");
+    ASSERT_EQ(lines.size(), 1u);
+    connections.insert(lines[0].substr(lines[0].rfind('~')));
+  }
+  EXPECT_EQ(connections.size(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "FetchTestSupport.h"
@@ -89,6 +90,25 @@ TEST_F(SubjectFetchTest, StoresARealGzipEncodedListSortedAndComplete) {
   std::sort(lines.begin(), lines.end());
   std::sort(original.begin(), original.end());
   EXPECT_EQ(lines, original);
+}
+
+// A board whose list is what the cache already holds leaves the file alone
+// (its time stamp stays); a changed list replaces it.
+TEST_F(SubjectFetchTest, AnUnchangedListIsNotWrittenAgain) {
+  if (!test::BoardServerUp()) return;
+  std::string name = test::UniqueName("same");
+  SharedBoardServer().AddBoard("a", name, "2.dat<>b (2)\n1.dat<>a (1)\n", "gzip\n");
+  std::string url = SharedBoardServer().Url("a", name);
+  ASSERT_TRUE(Fetch(url));
+  const std::filesystem::path file = CacheFile(url);
+  const auto old = std::filesystem::last_write_time(file) - std::chrono::hours(24);
+  std::filesystem::last_write_time(file, old);
+  ASSERT_TRUE(Fetch(url));
+  EXPECT_EQ(std::filesystem::last_write_time(file), old);
+  EXPECT_EQ(Cached(url), "1.dat<>a (1)\r\n2.dat<>b (2)\r\n");
+  SharedBoardServer().AddBoard("a", name, "3.dat<>c (1)\n2.dat<>b (3)\n1.dat<>a (1)\n", "gzip\n");
+  ASSERT_TRUE(Fetch(url));
+  EXPECT_EQ(Cached(url), "1.dat<>a (1)\r\n2.dat<>b (3)\r\n3.dat<>c (1)\r\n");
 }
 
 TEST_F(SubjectFetchTest, TurnsTheCommaFormIntoBoardLinesOnlyWhenAskedTo) {

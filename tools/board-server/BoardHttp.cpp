@@ -26,7 +26,8 @@ thread_local std::string CurrentHead;
 constexpr auto LongestWait = std::chrono::seconds(300);
 
 // The head of the request waiting on the socket, peeked so that httplib still
-// reads it afterwards. One request per connection, so this is the request.
+// reads it afterwards (it reads a head byte by byte, and a GET has no body, so
+// on a kept connection the next bytes are the next request's head).
 std::string PeekHead(int fd) {
   std::string data(65536, '\0');
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -115,21 +116,43 @@ class SocketStream : public httplib::Stream {
   int Fd;
 };
 
-// Serves one request per connection, recording its head as it arrived first
-// (peeked, so that httplib still parses it).
+// Serves the requests of one connection, recording each head as it arrived
+// first (peeked, so that httplib still parses it): one request, or as many as
+// come while the connection is kept, or one that promises more and then goes.
 class RecordingServer : public httplib::Server {
+ public:
+  RecordingServer(const SiteOptions& options, const std::atomic<bool>& stopping)
+      : Options(options), Stopping(stopping) {}
+
  private:
   bool process_and_close_socket(socket_t sock) override {
     CurrentSocket = sock;
-    CurrentHead = PeekHead(sock);
     SocketStream stream(sock);
-    bool closed = false;
-    bool result = process_request(stream, true, closed, [](httplib::Request&) {});
+    const bool keep = Options.KeepAliveSeconds > 0 || Options.DropAfterResponse;
+    bool result = true;
+    for (int served = 0;; ++served) {
+      if (served > 0 && (Options.DropAfterResponse || !NextRequestComes(sock))) break;
+      CurrentHead = PeekHead(sock);
+      bool closed = false;
+      result = process_request(stream, !keep, closed, [](httplib::Request&) {});
+      if (!result || closed || !keep) break;
+    }
     CurrentSocket = -1;
     shutdown(sock, SHUT_RDWR);
     close(sock);
     return result;
   }
+
+  // Waits, at most the keep-alive time, for the next request on a kept connection.
+  bool NextRequestComes(int fd) const {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(Options.KeepAliveSeconds);
+    while (!Stopping.load() && std::chrono::steady_clock::now() < until)
+      if (WaitFor(fd, POLLIN, 50)) return !PeerGone(fd);
+    return false;
+  }
+
+  const SiteOptions& Options;
+  const std::atomic<bool>& Stopping;
 };
 
 }  // namespace
@@ -154,7 +177,9 @@ struct Handlers {
     }
     std::lock_guard<std::mutex> lock(Site.LogMutex);
     std::ofstream log(Site.Options.LogPath, std::ios::binary | std::ios::app);
-    log << "@@ " << hostName << " " << req.method << " " << req.target << "\n" << head;
+    // The client's address and port tell its connections apart.
+    log << "@@ " << hostName << " " << req.method << " " << req.target << " ~" << req.remote_addr << ":"
+        << req.remote_port << "\n" << head;
   }
 
   const Host* FindHost(const std::string& hostPort) {
@@ -329,10 +354,13 @@ bool BoardSite::Listen(std::vector<Host> hosts, bool proxy, const std::string& p
                    const Host* tls) {
     auto listener = std::make_unique<Listener>();
     if (tls) listener->Server = std::make_unique<httplib::SSLServer>(tls->CertFile.c_str(), tls->KeyFile.c_str());
-    else listener->Server = std::make_unique<RecordingServer>();
+    else listener->Server = std::make_unique<RecordingServer>(Options, Stopping);
     httplib::Server& server = *listener->Server;
     if (!server.is_valid()) return false;
-    server.set_keep_alive_max_count(1);
+    // The plain hosts keep connections themselves (RecordingServer); these
+    // settings reach the TLS hosts and the Keep-Alive header.
+    server.set_keep_alive_max_count(Options.KeepAliveSeconds > 0 ? 1000 : 1);
+    if (Options.KeepAliveSeconds > 0) server.set_keep_alive_timeout(Options.KeepAliveSeconds);
     server.Get(".*", handler);
     server.Post(".*", handler);
     if (port == 0) {

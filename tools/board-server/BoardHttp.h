@@ -23,6 +23,12 @@ struct SiteOptions {
   std::string Root;
   std::string LogPath;   // empty: no request log
   bool GzipAll = false;  // gzip every board whose request offers it
+  // Seconds a connection may wait idle for its next request; 0: one request
+  // per connection, answered with "Connection: close".
+  int KeepAliveSeconds = 0;
+  // Plain hosts: every answer promises to keep the connection, which is then
+  // closed anyway (a server whose keep-alive ends without notice).
+  bool DropAfterResponse = false;
 };
 
 class BoardSite {

@@ -40,7 +40,8 @@ struct Options {
 void Usage() {
   std::cerr << "usage: vek-board-server --root DIR [--ports-file FILE] [--log FILE]\n"
                "         [--time-limit SECONDS] [--gzip] [--proxy] [--single-address]\n"
-               "         [--first-address N] [--port N] [--tls DIR] [--watch-stdin] [--quiet]\n";
+               "         [--first-address N] [--port N] [--tls DIR] [--watch-stdin] [--quiet]\n"
+               "         [--keep-alive SECONDS] [--drop-after-response]\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -62,6 +63,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (arg == "--tls") options.TlsDir = value();
     else if (arg == "--watch-stdin") options.WatchStdin = true;
     else if (arg == "--quiet") options.Quiet = true;
+    else if (arg == "--keep-alive") options.Site.KeepAliveSeconds = std::stoi(value());
+    else if (arg == "--drop-after-response") options.Site.DropAfterResponse = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (options.Site.Root.empty()) throw std::invalid_argument("--root is required");
