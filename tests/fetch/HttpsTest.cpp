@@ -179,7 +179,7 @@ TEST_F(HttpsTest, BoardsOfOneHostShareOneConnection) {
     keeping.AddBoard("good", board, List);
     std::string address = keeping.Address("good");
     std::string url = "https://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
-    EXPECT_TRUE(FetchSubject(getter, Settings, nullptr, url)) << getter.TlsFailure();
+    EXPECT_TRUE(FetchSubject(getter, Settings, platform::TEnv::Default(), nullptr, url)) << getter.TlsFailure();
     EXPECT_EQ(test::ReadFile(Cache(url)), Stored);
     std::vector<std::string> lines = keeping.RequestLines("good GET /" + board + "/");
     ASSERT_EQ(lines.size(), 1u);
