@@ -1,0 +1,28 @@
+// The counts of a run and their short text.
+#include "check/RunSummary.h"
+
+namespace vek {
+
+TRunSummary SummarizeRun(const TStringList& updateList, const TStringList& deadList, int newThreads,
+                         const TStringList& failedList) {
+  TRunSummary summary;
+  summary.Updated = updateList.Count();
+  summary.Fallen = deadList.Count();
+  summary.NewThreads = newThreads;
+  summary.FailedBoards = failedList.Count();
+  return summary;
+}
+
+std::string SummaryText(const TRunSummary& summary, const std::string& lineBreak) {
+  std::string text = "新着 " + std::to_string(summary.Updated) + " / DAT落ち " + std::to_string(summary.Fallen) +
+                     " / 新スレ " + std::to_string(summary.NewThreads);
+  if (summary.FailedBoards > 0) text += lineBreak + "取得失敗 " + std::to_string(summary.FailedBoards) + "板";
+  return text;
+}
+
+std::string FirstLineOf(const std::string& text) {
+  // CR and LF are below 0x40: no trail byte of a two-byte character is one.
+  return text.substr(0, text.find_first_of("\r\n"));
+}
+
+}  // namespace vek
