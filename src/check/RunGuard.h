@@ -26,6 +26,16 @@ struct TRunRefusal {
 // start (0 and 0 before the first one).
 TRunRefusal CheckRestraint(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval);
 
+// Milliseconds until the guard would let a run start (0: it would now), by
+// the rules of CheckRestraint but without its log lines. A missing host
+// directory is not a pause: that is for the caller to see.
+uint32_t RestraintWait(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval);
+
+// Milliseconds from the settings file's stamp (the end of the last run, also
+// of an earlier program start) to now; negative when the stamp lies ahead.
+// False when there is no file or no stamp to read.
+bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds);
+
 void LogConfiguration(const TRunContext& run);
 
 }  // namespace vek
