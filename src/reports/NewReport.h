@@ -10,7 +10,8 @@
 
 namespace vek {
 
-void WriteNewReport(const TRunContext& run);
+// The number of threads the response lists (0 when none was published).
+int WriteNewReport(const TRunContext& run);
 
 // A user template with "%s" conversions filled in order ("%%" gives "%").
 // False, with result untouched, when the template asks for more arguments than
