@@ -586,6 +586,10 @@ void TVekWindow::RemoveTrayIcon() {
   if (Tray_) Tray_->Remove();
 }
 
+void TVekWindow::ShowNotice(const std::string& title, const std::string& text) {
+  if (Tray_) Tray_->ShowBalloon(title, text);
+}
+
 // --- timer, documents, sound, dialogs ---------------------------------------------------------
 
 void TVekWindow::ArmTimer(unsigned milliseconds) { SetTimer(Hwnd_, CheckTimerId, milliseconds, nullptr); }

@@ -59,6 +59,7 @@ class TVekWindow : public IVekView {
   void SetTrayImage(int image) override;
   bool SetApplicationIcon(const std::string& fileName) override;
   void RemoveTrayIcon() override;
+  void ShowNotice(const std::string& title, const std::string& text) override;
   void ProcessMessages() override;
   void ArmTimer(unsigned milliseconds) override;
   void StopTimer() override;
