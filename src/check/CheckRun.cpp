@@ -6,6 +6,7 @@
 
 #include "check/DatList.h"
 #include "check/RunGuard.h"
+#include "check/RunSummary.h"
 #include "check/StaleTemporaries.h"
 #include "check/SubjectList.h"
 #include "fetch/OldHttpGet.h"
@@ -82,6 +83,7 @@ class TCheckRun {
   int FailureOffset = 0;
   int PreviousFrame = 0;
   bool AskedServers = false;
+  TRunSummary Summary;
 };
 
 void TCheckRun::Start() {
@@ -188,6 +190,7 @@ void TCheckRun::DownloadAll() {
 
 void TCheckRun::GetSubjects() {
   DownloadAll();
+  Summary.FailedBoards = FailedList.Count();
   if (!FailedList.Items.empty() && Settings.FailedReport) {
     FailedList.SaveToFile(Settings.FailedListName());
     View.OpenDocument(Settings.FailedListName());
@@ -230,8 +233,10 @@ void TCheckRun::Reports() {
   // Only now is the list of the index files step 5 writes final.
   SweepThreadFolders(Settings, DatList);
   TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
+  Summary.Updated = UpdateList.Count();
+  Summary.Fallen = DeadList.Count();
   TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
-  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Run); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { Summary.NewThreads = WriteNewReport(Run); });
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
@@ -285,6 +290,7 @@ void TCheckRun::Execute() {
   Regenerate();
   Reports();
   Finish();
+  Form.LastRunSummary = Summary;
 }
 
 // Back to idle after an error escaped a step. Every file is replaced
@@ -311,6 +317,7 @@ void RunUpdateCheck(TVekMainForm& form) {
   form.Timer.Enabled = false;
   form.View.StopTimer();
   form.LastRunError.clear();
+  form.LastRunSummary = {};
   if (IsCheckRestrained(form)) {
     form.LastRunOutcome = TVekMainForm::TRunOutcome::Refused;
     return;
@@ -320,8 +327,10 @@ void RunUpdateCheck(TVekMainForm& form) {
     form.LastRunOutcome = TVekMainForm::TRunOutcome::Completed;
   } catch (const std::exception& e) {
     RecoverFromError(form, e);
+    form.AfterRun();
     return;
   }
+  form.AfterRun();
   if (form.AutoShutDown()) {
     if (form.NotifySound()) form.View.PlaySound(form.SoundName, true);
     form.View.Close();

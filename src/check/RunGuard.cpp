@@ -109,6 +109,9 @@ void LogConfiguration(const TRunContext& run) {
   log.AddLogLine("  GreedyCheck: " + BoolToText(s.GreedyCheck));
   log.AddLogLine("  NotifySound: " + BoolToText(s.NotifySound));
   log.AddLogLine("  ExternalCheck: " + BoolToText(s.ExternalCheck));
+  // Shown only when on: the block stays as it was for those who never use them.
+  if (s.CheckEvery > 0) log.AddLogLine("  CheckEvery: " + std::to_string(s.CheckEvery));
+  if (s.NotifyBalloon) log.AddLogLine("  NotifyBalloon: " + BoolToText(true));
   log.AddLogLine("  timeBeginPeriod: " + std::to_string(s.TimerPeriod));
   log.AddLogLine();
 }

@@ -3,16 +3,6 @@
 
 namespace vek {
 
-TRunSummary SummarizeRun(const TStringList& updateList, const TStringList& deadList, int newThreads,
-                         const TStringList& failedList) {
-  TRunSummary summary;
-  summary.Updated = updateList.Count();
-  summary.Fallen = deadList.Count();
-  summary.NewThreads = newThreads;
-  summary.FailedBoards = failedList.Count();
-  return summary;
-}
-
 std::string SummaryText(const TRunSummary& summary, const std::string& lineBreak) {
   std::string text = "新着 " + std::to_string(summary.Updated) + " / DAT落ち " + std::to_string(summary.Fallen) +
                      " / 新スレ " + std::to_string(summary.NewThreads);

@@ -64,6 +64,8 @@ struct TRunSettings : TProgramPaths {
   std::vector<std::string> RentalDomains;
   std::string RentalOldHost;
   uint32_t TimerPeriod = 0;            // the timer resolution asked for at start-up
+  int CheckEvery = 0;                  // minutes between periodic checks (0: none)
+  bool NotifyBalloon = false;          // the tray's notice after a run
 };
 
 struct TRunContext {

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "check/NextCheck.h"
 #include "platform/Collate.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
@@ -71,6 +72,13 @@ TSetting Check(const char* section, const char* key, const char* defaultValue) {
           [](Form& f, const std::string& v) { f.SetMenuCheck(f.*Item, v == "1"); }, INT32_MIN, false, Item};
 }
 
+// A setting of the unattended use from the tray, off by default.
+TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
+  row.OnlyWhenSet = true;
+  row.Maximum = maximum;
+  return row;
+}
+
 std::vector<TSetting> MakeTable() {
   return {
       {"dorvella", "Directory", T::Folder, "", [](const Form& f) { return f.DorPath(); },
@@ -113,6 +121,9 @@ std::vector<TSetting> MakeTable() {
       Text<&Form::PrimarySuffixes>("VEK", "PrimarySuffixes", T::String, "5ch.io;5ch.net;bbspink.com"),
       Text<&Form::RentalDomains>("VEK", "RentalDomains", T::String, "shitaraba.net"),
       Text<&Form::RentalOldHost>("VEK", "RentalOldHost", T::String, ""),
+      // Minutes between periodic checks; 0 turns them off.
+      Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
+      Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
   };
 }
 
@@ -170,6 +181,8 @@ std::string EffectiveValue(const TSetting& setting, const std::string& text, boo
 std::string AcceptedValues(const TSetting& setting) {
   switch (setting.Type) {
     case T::Integer:
+      if (setting.Maximum != INT32_MAX)
+        return "a whole number from " + std::to_string(setting.Minimum) + " to " + std::to_string(setting.Maximum);
       return setting.Minimum == INT32_MIN ? "a whole number"
                                           : "a whole number of " + std::to_string(setting.Minimum) + " or more";
     case T::Boolean:
@@ -190,7 +203,7 @@ bool NormaliseUserValue(const TSetting& setting, const std::string& text, std::s
   int number = 0;
   switch (setting.Type) {
     case T::Integer:
-      if (!ParseIniInteger(text, number) || number < setting.Minimum) return false;
+      if (!ParseIniInteger(text, number) || number < setting.Minimum || number > setting.Maximum) return false;
       value = std::to_string(number);
       return true;
     case T::Boolean: {
@@ -240,7 +253,7 @@ const std::vector<const char*>& StartUpKeys(TReadStage stage) {
   static const std::vector<const char*> rest = {
       "IdxType",   "GreedyCheck", "NotifySound",  "ExternalCheck", "BoardExp",        "ThreadExp",
       "AutoDorFin", "AutoDorRun", "AutoInit",     "FailedReport",  "TimeOutTime",     "PrimarySuffixes",
-      "RentalDomains", "RentalOldHost"};
+      "RentalDomains", "RentalOldHost", "CheckEvery", "NotifyBalloon"};
   switch (stage) {
     case TReadStage::BeforeLists:
       return beforeLists;
@@ -291,6 +304,9 @@ bool WriteSettings(TVekMainForm& form) {
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
     for (const TSetting& setting : SettingsTable()) {
       if (setting.Placement && form.WindowMaximized) continue;
+      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default &&
+          platform::IniReadString(draft, setting.Section, setting.Key, Missing) == Missing)
+        continue;
       if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form),
                                      platform::TDurability::Renamed)) return false;
     }

@@ -35,6 +35,10 @@ struct TSetting {
   bool Placement = false;
   // Booleans: the menu item whose check mark is the setting.
   TMenuItem TVekMainForm::*Menu = nullptr;
+  int Maximum = INT32_MAX;  // integers only
+  // Written at exit only once the file has the key or the value is not the
+  // default: settings added later leave a file from before them as it was.
+  bool OnlyWhenSet = false;
 };
 
 // In the order exit writes them; start-up reads them in another order.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "check/CheckRun.h"
+#include "check/NextCheck.h"
 #include "check/RunGuard.h"
 #include "platform/Clock.h"
 #include "platform/Collate.h"
@@ -56,6 +57,7 @@ void TVekMainForm::SetAutoDorFin(bool v) { SetMenuCheck(AutoDorFinMenu, v); }
 void TVekMainForm::SetAutoDorRun(bool v) { SetMenuCheck(AutoDorRunMenu, v); }
 void TVekMainForm::SetAutoInit(bool v) { SetMenuCheck(AutoInitMenu, v); }
 void TVekMainForm::SetFailedReport(bool v) { SetMenuCheck(FailedReportMenu, v); }
+void TVekMainForm::SetNotifyBalloon(bool v) { SetMenuCheck(NotifyBalloonMenu, v); }
 
 void TVekMainForm::SetIdxType(int index) {
   // An index outside the list leaves nothing selected, as a list control does.
@@ -111,6 +113,8 @@ TRunSettings TVekMainForm::RunSettings() const {
   s.RentalDomains = RentalDomainList();
   s.RentalOldHost = RentalOldHost;
   s.TimerPeriod = TimerPeriod;
+  s.CheckEvery = CheckEvery;
+  s.NotifyBalloon = NotifyBalloon();
   return s;
 }
 
@@ -251,6 +255,37 @@ void TVekMainForm::NewIdxMenuClick() {
 void TVekMainForm::ProxyMenuClick() {
   std::string proxy = Proxy;
   if (View.InputQuery("Setting", "Proxy Server", proxy)) Proxy = proxy;
+}
+
+void TVekMainForm::CheckEveryMenuClick() {
+  std::string text = std::to_string(CheckEvery);
+  if (!View.InputQuery("定期チェックの設定", "チェックの間隔（分、0 でしない）", text)) return;
+  int minutes = 0;
+  if (!TryStrToInt(text, minutes) || minutes < 0 || minutes > MaxCheckEvery) {
+    View.ShowMessage("0 から " + std::to_string(MaxCheckEvery) + " までの分数を入れてください");
+    return;
+  }
+  CheckEvery = minutes;
+  if (CheckEvery > 0) return ArmPeriodicCheck(false);
+  Timer.Enabled = false;
+  View.StopTimer();
+}
+
+void TVekMainForm::AfterRun() {
+  if (NotifyBalloon()) {
+    const bool failed = LastRunOutcome == TRunOutcome::Failed;
+    View.ShowNotice("VEK", failed ? FirstLineOf(LastRunError) : SummaryText(LastRunSummary));
+  }
+  ArmPeriodicCheck(true);
+}
+
+void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
+  // Without a host directory every check would be refused.
+  if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
+  const uint32_t delay = NextCheckDelay(RunContext(), CheckEvery, afterRun, LastCheckTick, CheckInterval);
+  StartCheckTimer(delay);
+  AddLogLine(NextCheckLine(Env, delay));
+  AddLogLine();
 }
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "check/RunSummary.h"
 #include "platform/Env.h"
 #include "reports/RunContext.h"
 #include "shell/Components.h"
@@ -58,6 +59,7 @@ class TVekMainForm : public IRunLog {
   bool AutoDorRun() const { return AutoDorRunMenu.Checked; }
   bool AutoInit() const { return AutoInitMenu.Checked; }
   bool FailedReport() const { return FailedReportMenu.Checked; }
+  bool NotifyBalloon() const { return NotifyBalloonMenu.Checked; }
   void SetMinStart(bool v);
   void SetAutoStart(bool v);
   void SetAutoShutDown(bool v);
@@ -68,6 +70,7 @@ class TVekMainForm : public IRunLog {
   void SetAutoDorRun(bool v);
   void SetAutoInit(bool v);
   void SetFailedReport(bool v);
+  void SetNotifyBalloon(bool v);
   // Sets a menu item's check mark and shows it.
   void SetMenuCheck(TMenuItem& item, bool v);
 
@@ -84,6 +87,7 @@ class TVekMainForm : public IRunLog {
   std::string BoardExp;
   std::string ThreadExp;
   int TimeOutTime = 0;
+  int CheckEvery = 0;  // minutes between periodic checks; 0: none
   // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
   // the treatment off.
   std::string PrimarySuffixes;
@@ -125,6 +129,16 @@ class TVekMainForm : public IRunLog {
   enum class TRunOutcome { None, Refused, Completed, Failed };
   TRunOutcome LastRunOutcome = TRunOutcome::None;
   std::string LastRunError;
+  TRunSummary LastRunSummary;  // of the last run that completed
+
+  // What follows every run that started, completed or failed: the notice
+  // from the tray, and the timer armed for the next periodic check.
+  void AfterRun();
+  // Arms the timer for the next periodic check when "CheckEvery" is on and
+  // the program stays open for it ("AutoShutDown" wins), and says when in the
+  // log: right after a run, or at start (and when the interval changes),
+  // counting from the settings file's stamp.
+  void ArmPeriodicCheck(bool afterRun);
 
   // --- commands ---
   void RunUpdateCheck();
@@ -145,6 +159,7 @@ class TVekMainForm : public IRunLog {
   void IconMenuClick();
   void NewIdxMenuClick();
   void ProxyMenuClick();
+  void CheckEveryMenuClick();
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
   // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
@@ -179,6 +194,8 @@ class TVekMainForm : public IRunLog {
   TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外"};
   TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知"};
   TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック"};
+  TMenuItem CheckEveryMenu{"CheckEveryMenu", "定期チェック..."};
+  TMenuItem NotifyBalloonMenu{"NotifyBalloonMenu", "完了時バルーン通知"};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};

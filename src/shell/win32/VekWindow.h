@@ -60,6 +60,7 @@ class TVekWindow : public IVekView {
   bool SetApplicationIcon(const std::string& fileName) override;
   void RemoveTrayIcon() override;
   void ShowNotice(const std::string& title, const std::string& text) override;
+  bool StaysOpen() const override { return true; }
   void ProcessMessages() override;
   void ArmTimer(unsigned milliseconds) override;
   void StopTimer() override;
