@@ -23,7 +23,6 @@ using platform::win32::WidePath;
 
 namespace {
 
-constexpr UINT_PTR CheckTimerId = 1;
 constexpr UINT_PTR LogTimerId = 2;
 // Adding text to the log pane repaints it, and under Wine a repaint costs tens
 // of milliseconds however little is added. Lines that arrive close together

@@ -20,6 +20,8 @@ namespace vek::win32 {
 
 // Posted by a second start of the program.
 constexpr UINT WM_STARTCHECK = WM_APP + 200;
+// The one-shot timer that starts a check (WM_TIMER's identifier).
+constexpr UINT_PTR CheckTimerId = 1;
 constexpr wchar_t MainClassName[] = L"TVekMainForm";
 
 class TVekWindow : public IVekView {
