@@ -5,6 +5,7 @@
 #   ignore-list.png   the ignore list view
 #   menu.png          the open menu "設定B(&2)" with its check marks
 #   tray.png          the tray icon during a check (enlarged)
+#   balloon.png       the completion notice from the tray icon after a check
 # Output folder: the first argument, default build/screenshots.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,6 +68,18 @@ sleep 0.5
 probe click '除外指定'
 sleep 1
 /usr/bin/import -window "$id" "$out/ignore-list.png"
+probe close
+sleep 2
+# Again with the completion notice on, the last check an hour back: the
+# balloon rises from the tray icon at the top left when the check is done.
+sed -i 's/^\[VEK\]\r$/[VEK]\r\nNotifyBalloon=1\r/' "$work/prog/vek.ini"
+touch -d '-1 hour' "$work/prog/vek.ini"
+run "$work/prog/vek.exe" /autostart >/dev/null 2>&1 &
+probe wait-visible 60
+probe wait-title 'VEK [3/7]' 30
+probe wait-idle 30
+sleep 1.5
+/usr/bin/import -window root -crop 480x200+0+0 +repage "$out/balloon.png"
 probe close
 sleep 2
 rm -f "$work/ports"
