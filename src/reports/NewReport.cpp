@@ -177,7 +177,7 @@ using TSnapshots = std::unordered_map<std::string, TSnapshotState>;
 // Compares every cached board that has a snapshot (and is not excluded)
 // with it and writes the new threads into the response; their number.
 int CompareBoards(const TRunContext& run, const std::vector<std::string>& cacheFiles, TStringWriter& response,
-                   TSnapshots& snapshots) {
+                  TSnapshots& snapshots) {
   const TRunSettings& settings = run.Settings;
   const std::string sbjPath = settings.SbjPath();
   TStringList exclusions;
