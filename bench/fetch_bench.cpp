@@ -113,7 +113,7 @@ void BoardFetch(benchmark::State& state) {
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
     for (const std::string& url : urls)
-      if (!vek::FetchSubject(getter, settings, [] {}, url)) state.SkipWithError("a board failed");
+      if (!vek::FetchSubject(getter, settings, vek::platform::TEnv::Default(), [] {}, url)) state.SkipWithError("a board failed");
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     FetchSeconds = FetchSeconds == 0 ? seconds : std::min(FetchSeconds, seconds);
   }

@@ -1,6 +1,6 @@
 # Packages, built with cpack in a build tree (scripts/package.sh does it all):
-#   Linux:   a Debian package of vek: /usr/bin/vek, its man page (made from
-#            --help by help2man), the user's guides and the sample systemd
+#   Linux:   a Debian package of vek: /usr/bin/vek, its man page (from
+#            packaging/vek.1.scd by scdoc), the user's guides and the sample systemd
 #            units and crontab line under /usr/share/doc/vek.
 #   Windows: a zip of the programs (vek.exe, vekc.exe) with a README and the
 #            user's guides.
@@ -54,22 +54,23 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
 
 install(TARGETS vek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The man page from --help, compressed as Debian wants it (gzip -9n).
-find_program(HELP2MAN help2man)
-if(HELP2MAN)
+# The man page from its own source by scdoc, compressed as Debian wants it
+# (gzip -9n). Without scdoc it is left out.
+find_program(SCDOC scdoc)
+if(SCDOC)
   set(VEK_MAN ${CMAKE_BINARY_DIR}/vek.1.gz)
   add_custom_command(
     OUTPUT ${VEK_MAN}
-    COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
-            ${HELP2MAN} --locale=C.UTF-8 --no-info --version-option=--version
-            --name "update checker for the host browser's watched threads"
-            --include ${CMAKE_SOURCE_DIR}/packaging/vek.h2m --output ${CMAKE_BINARY_DIR}/vek.1 $<TARGET_FILE:vek>
+    COMMAND ${CMAKE_COMMAND} -DSCDOC=${SCDOC} -DSOURCE=${CMAKE_SOURCE_DIR}/packaging/vek.1.scd
+            -DVERSION=${PROJECT_VERSION} -DOUTPUT=${CMAKE_BINARY_DIR}/vek.1 -P ${CMAKE_SOURCE_DIR}/cmake/ManPage.cmake
     COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/vek.1
-    DEPENDS vek ${CMAKE_SOURCE_DIR}/packaging/vek.h2m
-    COMMENT "Man page of vek from its --help"
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/vek.1.scd ${CMAKE_SOURCE_DIR}/cmake/ManPage.cmake
+    COMMENT "Man page of vek"
     VERBATIM)
   add_custom_target(vek_man ALL DEPENDS ${VEK_MAN})
   install(FILES ${VEK_MAN} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(STATUS "scdoc not found (Debian package scdoc): the man page is not built")
 endif()
 
 set(VEK_DOC ${CMAKE_INSTALL_DATAROOTDIR}/doc/vek)

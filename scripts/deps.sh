@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
 )
 if [ "${1:-}" = package ]; then
-  packages+=(help2man lintian dpkg-dev fakeroot systemd debootstrap)
+  packages+=(scdoc lintian dpkg-dev fakeroot systemd debootstrap)
 fi
 missing=()
 for p in "${packages[@]}"; do

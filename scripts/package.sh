@@ -2,7 +2,8 @@
 # Builds and checks the packages. With no argument: deb zip lint units.
 #   deb     the Debian package of vek (cpack)     -> build/package/vek_<version>_amd64.deb
 #   zip     the Windows programs with a README    -> build/package/vek-<version>-windows.zip
-#   lint    lintian on the Debian package: no errors allowed, warnings listed
+#   lint    lintian on the Debian package: no errors allowed, warnings listed;
+#           its man page renders without a warning and has every section
 #   units   the sample systemd units pass systemd-analyze verify, and the
 #           service's command line runs a check against the demo's boards
 #   chroot  the Debian package installs on a clean Debian 12 (debootstrap,
@@ -50,6 +51,27 @@ step_lint() {
   # lintian exits non-zero on errors; warnings and notes are listed.
   lintian --info --display-level '>=warning' "$(deb_file)" || { echo "lintian found errors" >&2; return 1; }
   echo "lintian: no errors"
+  check_man_page
+}
+
+# The man page as man shows it from the package: no warning from the
+# formatter, and every section a reader looks for.
+check_man_page() {
+  local page=$out/vek.1.gz sections version
+  dpkg-deb --fsys-tarfile "$(deb_file)" | tar -xOf - ./usr/share/man/man1/vek.1.gz > "$page" ||
+    { echo "the package has no man page" >&2; return 1; }
+  LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" > "$out/vek.1.txt" 2> "$out/man-warnings.txt"
+  sections=$(grep -E '^[A-Z][A-Z ]+$' "$out/vek.1.txt" | tr '\n' ',')
+  if [ -s "$out/man-warnings.txt" ]; then
+    cat "$out/man-warnings.txt" >&2
+    echo "man vek: the formatter warns" >&2
+    return 1
+  fi
+  local want="NAME,SYNOPSIS,DESCRIPTION,COMMANDS,OPTIONS,FILES,ENVIRONMENT,EXIT STATUS,EXAMPLES,SEE ALSO,"
+  [ "$sections" = "$want" ] || { echo "man vek: sections $sections, expected $want" >&2; return 1; }
+  version=$(dpkg-deb --field "$(deb_file)" Version)
+  tail -n 1 "$out/vek.1.txt" | grep -q "^VEK $version " || { echo "man vek: not the version $version" >&2; return 1; }
+  echo "man vek: renders without warnings, sections ${want%,}"
 }
 
 # The service's ExecStart with %h and /usr/bin/vek standing for this test's

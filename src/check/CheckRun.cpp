@@ -2,30 +2,27 @@
 // way back to idle when an error escapes a step.
 #include "check/CheckRun.h"
 
+#include <cstdio>
 #include <exception>
 
 #include "check/DatList.h"
-#include "check/RunGuard.h"
-#include "check/RunSummary.h"
 #include "check/StaleTemporaries.h"
 #include "check/SubjectList.h"
 #include "fetch/OldHttpGet.h"
 #include "fetch/SubjectFetch.h"
 #include "platform/Clock.h"
+#include "platform/Collate.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
 #include "reports/ReportBoards.h"
 #include "reports/ResCount.h"
-#include "shell/VekMainForm.h"
 #include "support/funcs.h"
 
 namespace vek {
 
 namespace {
-
-constexpr int FrameCount = 14;
 
 std::string NowText(platform::TEnv& env) {
   const SystemTime now = env.LocalNow();
@@ -40,63 +37,67 @@ std::string NowText(platform::TEnv& env) {
 // Everything one run creates; freed when the run returns, however it ends.
 class TCheckRun {
  public:
-  explicit TCheckRun(TVekMainForm& form) : Form(form), View(form.View), Run(form.RunContext()) {}
+  TCheckRun(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress, TRunState& state)
+      : Run(run), Program(program), Progress(progress), State(state) {}
   void Execute();
+  // The run's findings, once it got through.
+  void TakeFindings(TRunResult& result);
 
  private:
-  void Pump() { View.ProcessMessages(); }
-  void Title(const std::string& text) { View.SetApplicationTitle(text); }
+  void Pump() { Run.Log.ProcessMessages(); }
+  void Title(const std::string& text) { Progress.SetRunTitle(text); }
   void AddLogLine(const std::string& text = "") { Run.Log.AddLogLine(text); }
   void AppendToLogLine(const std::string& text) { Run.Log.AppendToLogLine(text); }
+  std::string Elapsed(uint32_t startTick) const { return ElapsedText(Run.Env, startTick); }
   // The elapsed figure of a step that began at startTick, appended to its line.
-  void LogDone(uint32_t startTick) { AppendToLogLine("done(" + Form.ElapsedText(startTick) + "s)"); }
+  void LogDone(uint32_t startTick) { AppendToLogLine("done(" + Elapsed(startTick) + "s)"); }
   template <typename Step>
   void TimedStep(const std::string& title, const std::string& caption, Step&& step);
-  void Status(const std::string& text) {
-    Form.MainStatusBar.SimpleText = text;
-    View.SetStatusText(text);
-  }
+  void Status(const std::string& text) { Progress.SetRunStatus(text); }
   void Start();
   void GenerateDats();
   void GenerateSubjects();
   void GetSubjects();
   void ShowFrame(int frame);
-  void GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n);
+  void GetOneSubject(THttpGet& getter, int i, int n);
   void DownloadAll();
   void Regenerate();
   void Reports();
+  void StartPause();
   void KeepRestraint();
   void StampSettingsFile();
   void Finish();
-  TFetchSettings FetchSettings() const;
 
-  TVekMainForm& Form;
-  IVekView& View;
-  const TRunContext Run;
+  const TRunContext& Run;
+  const TProgramSettings& Program;
+  IRunProgress& Progress;
+  TRunState& State;
   const TRunSettings& Settings = Run.Settings;
   TStringList DatList;
   TStringList SubjectList;
   TStringList BanList;
   TStringList FailedList;
+  TStringList FailedBoards;
   TStringList UpdateList;
   TStringList DeadList;
+  std::vector<std::string> UpdatedThreads;
+  int NewThreads = 0;
   int FailureOffset = 0;
   int PreviousFrame = 0;
   bool AskedServers = false;
-  TRunSummary Summary;
 };
 
 void TCheckRun::Start() {
   ForceOnline();
-  if (Form.IgnoreIdxMenu.Tag == 1) Form.IgnoreIdxMenuClick();
-  if (Form.AutoDorFin()) Form.FinDorMenuClick();
-  Form.SetRunControlsEnabled(false);
+  Progress.ShowLogPane();
+  if (Settings.AutoDorFin) Progress.CloseHostBrowser();
+  Progress.SetRunControlsEnabled(false);
   Pump();
-  View.SetTrayImage(0);
+  Progress.SetTrayFrame(0);
   Pump();
   AddLogLine("***** Start!! *****  (" + NowText(Run.Env) + ")");
   AddLogLine();
-  LogConfiguration(Run);
+  LogConfiguration(Run, Program);
   SweepRunFolders(Settings);
 }
 
@@ -105,7 +106,7 @@ void TCheckRun::GenerateDats() {
   AddLogLine("Generate Dat List: start");
   const uint32_t t = Run.Env.TickCount();
   GenerateDatList(Run, DatList, true);
-  AddLogLine("Generate Dat List: done(" + Form.ElapsedText(t) + "s)");
+  AddLogLine("Generate Dat List: done(" + Elapsed(t) + "s)");
   AddLogLine();
   Pump();
 }
@@ -121,24 +122,13 @@ void TCheckRun::GenerateSubjects() {
   Pump();
 }
 
-TFetchSettings TCheckRun::FetchSettings() const {
-  TFetchSettings fetch;
-  fetch.SbjPath = Settings.SbjPath();
-  fetch.Proxy = Settings.Proxy;
-  fetch.TimeOutTime = Settings.TimeOutTime;
-  fetch.ExternalCheck = Settings.ExternalCheck;
-  fetch.RentalDomains = Settings.RentalDomains;
-  fetch.RentalOldHost = Settings.RentalOldHost;
-  return fetch;
-}
-
 void TCheckRun::ShowFrame(int frame) {
   PreviousFrame = frame;
-  View.SetTrayImage(frame + FailureOffset);
+  Progress.SetTrayFrame(frame + FailureOffset);
 }
 
-void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int i, int n) {
-  const int frame = i * FrameCount / n;
+void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
+  const int frame = i * TrayFrameCount / n;
   if (frame != PreviousFrame) ShowFrame(frame);
   Pump();
   const std::string progress = std::to_string(i) + "/" + std::to_string(n);
@@ -153,13 +143,13 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
-  if (FetchSubject(getter, fetch, [this] { Pump(); }, EntryUrl(line))) {
+  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line))) {
     LogDone(t);
     return;
   }
   // From the first failure on, the tray shows the second row of frames.
   if (FailureOffset == 0) {
-    FailureOffset = FrameCount;
+    FailureOffset = TrayFrameCount;
     ShowFrame(frame);
   }
   BanList.Add(ServerPart(line));
@@ -167,7 +157,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, const TFetchSettings& fetch, int
   // A refused certificate is told apart from a board that is down: the
   // reader has to do something about it, and nothing else says what.
   const std::string& tls = getter.TlsFailure();
-  AppendToLogLine("failed(" + Form.ElapsedText(t) + "s)" + (tls.empty() ? "" : ": " + tls));
+  AppendToLogLine("failed(" + Elapsed(t) + "s)" + (tls.empty() ? "" : ": " + tls));
 }
 
 void TCheckRun::DownloadAll() {
@@ -175,13 +165,11 @@ void TCheckRun::DownloadAll() {
   BanList.LoadFromFile(Settings.BanListName());
   AddLogLine("Get subject.txt: start");
   PreviousFrame = 0;
-  const TFetchSettings fetch = FetchSettings();
   const int n = SubjectList.Count();
-  for (int i = 0; i < n; ++i) GetOneSubject(getter, fetch, i, n);
+  for (int i = 0; i < n; ++i) GetOneSubject(getter, i, n);
 
-  Form.LastCheckTick = Run.Env.TickCount();
-  Form.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
-  AddLogLine("  Interval: " + std::to_string(Form.CheckInterval / 1000));
+  StartPause();
+  AddLogLine("  Interval: " + std::to_string(State.CheckInterval / 1000));
   Status(std::to_string(n) + "/" + std::to_string(n));
   AddLogLine("Get subject.txt: done");
   AddLogLine();
@@ -190,11 +178,11 @@ void TCheckRun::DownloadAll() {
 
 void TCheckRun::GetSubjects() {
   DownloadAll();
-  Summary.FailedBoards = FailedList.Count();
   if (!FailedList.Items.empty() && Settings.FailedReport) {
     FailedList.SaveToFile(Settings.FailedListName());
-    View.OpenDocument(Settings.FailedListName());
+    Progress.OpenDocument(Settings.FailedListName());
   }
+  FailedBoards = FailedList;
   FailedList.Clear();
   BanList.Clear();
 }
@@ -233,10 +221,8 @@ void TCheckRun::Reports() {
   // Only now is the list of the index files step 5 writes final.
   SweepThreadFolders(Settings, DatList);
   TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
-  Summary.Updated = UpdateList.Count();
-  Summary.Fallen = DeadList.Count();
   TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
-  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { Summary.NewThreads = WriteNewReport(Run); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { NewThreads = WriteNewReport(Run); });
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
@@ -244,17 +230,18 @@ void TCheckRun::Reports() {
 // stamp that cannot be set fails the run: otherwise the next start would not
 // know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
-  Form.SettingsLock.Close();
+  State.SettingsLock.Close();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
   if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
     throw FileError("stamp", iniName, "the time of this check cannot be recorded");
-  Form.SettingsLock.Open(iniName);
+  State.SettingsLock.Open(iniName);
 }
 
 void TCheckRun::Finish() {
-  if (!DeadList.Items.empty()) UpdateList.Add(DeadReportRelativeIdx);
-  UpdateList.Add(NewReportRelativeIdx);
+  UpdatedThreads = UpdateList.Items;
+  if (!DeadList.Items.empty()) UpdateList.Add(ReportFileName(DeadReportKey, ".idx"));
+  UpdateList.Add(ReportFileName(NewReportKey, ".idx"));
   UpdateList.SaveToFile(Settings.NewArrivalListName());
   MarkFallenThreads(Run, DeadList);
   Title("VEK");
@@ -262,19 +249,23 @@ void TCheckRun::Finish() {
   AddLogLine();
   StampSettingsFile();
   Pump();
-  View.SetTrayImage(-1);
+  Progress.SetTrayFrame(TrayOwnIcon);
   Pump();
-  if (Form.AutoDorRun()) Form.RunDorMenuClick();
+  if (Settings.AutoDorRun) Progress.StartHostBrowser();
   Pump();
+}
+
+// The pause before the next run counts from the end of the downloads.
+void TCheckRun::StartPause() {
+  State.LastCheckTick = Run.Env.TickCount();
+  State.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
 }
 
 // A run that ends in its downloads (a board's list that cannot be stored,
 // say) has asked the servers all the same: the pause before the next run
 // counts from now, as after a run that got through them.
 void TCheckRun::KeepRestraint() {
-  if (!AskedServers) return;
-  Form.LastCheckTick = Run.Env.TickCount();
-  Form.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
+  if (AskedServers) StartPause();
 }
 
 void TCheckRun::Execute() {
@@ -290,54 +281,58 @@ void TCheckRun::Execute() {
   Regenerate();
   Reports();
   Finish();
-  Form.LastRunSummary = Summary;
+}
+
+void TCheckRun::TakeFindings(TRunResult& result) {
+  result.UpdatedThreads = std::move(UpdatedThreads);
+  result.FallenThreads = std::move(DeadList.Items);
+  result.FailedBoards = std::move(FailedBoards.Items);
+  result.NewThreads = NewThreads;
 }
 
 // Back to idle after an error escaped a step. Every file is replaced
 // atomically, so what the run wrote is either old or complete.
-void RecoverFromError(TVekMainForm& form, const std::exception& e) {
-  form.LastRunOutcome = TVekMainForm::TRunOutcome::Failed;
-  form.LastRunError = DisplayText(e);
-  form.AddLogLine("ERROR: " + form.LastRunError);
-  form.AddLogLine();
-  form.View.SetApplicationTitle("VEK");
-  form.View.SetTrayImage(-1);
-  form.SetRunControlsEnabled(true);
+void RecoverFromError(const TRunContext& run, IRunProgress& progress, const std::exception& e, TRunResult& result) {
+  result.Outcome = TRunOutcome::Failed;
+  result.Error = DisplayText(e);
+  run.Log.AddLogLine("ERROR: " + result.Error);
+  run.Log.AddLogLine();
+  progress.SetRunTitle("VEK");
+  progress.SetTrayFrame(TrayOwnIcon);
 }
 
 }  // namespace
 
-bool IsCheckRestrained(TVekMainForm& form) {
-  const TRunRefusal refusal = CheckRestraint(form.RunContext(), form.LastCheckTick, form.CheckInterval);
-  if (refusal.RetryAfter != 0) form.StartCheckTimer(refusal.RetryAfter);
-  return refusal.Refused;
+std::string ElapsedText(platform::TEnv& env, uint32_t startTick) {
+  // Unsigned difference: a wrap of the tick counter in between does no harm.
+  const uint32_t elapsed = env.TickCount() - startTick;
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.2f", elapsed / 1000.0);
+  std::string text = buffer;
+  const size_t dot = text.find('.');
+  if (dot != std::string::npos) text[dot] = platform::DecimalSeparator();
+  return text;
 }
 
-void RunUpdateCheck(TVekMainForm& form) {
-  form.Timer.Enabled = false;
-  form.View.StopTimer();
-  form.LastRunError.clear();
-  form.LastRunSummary = {};
-  if (IsCheckRestrained(form)) {
-    form.LastRunOutcome = TVekMainForm::TRunOutcome::Refused;
-    return;
+TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress,
+                          TRunState& state) {
+  TRunResult result;
+  const TRunRefusal refusal = CheckRestraint(run, state);
+  if (refusal.Refused) {
+    result.Outcome = TRunOutcome::Refused;
+    result.NextRunAfter = refusal.RetryAfter;
+    return result;
   }
   try {
-    TCheckRun(form).Execute();
-    form.LastRunOutcome = TVekMainForm::TRunOutcome::Completed;
+    TCheckRun check(run, program, progress, state);
+    check.Execute();
+    result.Outcome = TRunOutcome::Completed;
+    check.TakeFindings(result);
   } catch (const std::exception& e) {
-    RecoverFromError(form, e);
-    form.AfterRun();
-    return;
+    RecoverFromError(run, progress, e, result);
   }
-  form.AfterRun();
-  if (form.AutoShutDown()) {
-    if (form.NotifySound()) form.View.PlaySound(form.SoundName, true);
-    form.View.Close();
-  } else if (form.NotifySound()) {
-    form.View.PlaySound(form.SoundName, false);
-  }
-  form.SetRunControlsEnabled(true);
+  result.NextRunAfter = state.PauseLeft(run.Env.TickCount());
+  return result;
 }
 
 }  // namespace vek

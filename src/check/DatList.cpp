@@ -54,7 +54,7 @@ void ListIdxFiles(const TRunSettings& settings, std::vector<std::string>& target
 }
 
 bool IsCheckedNetwork(const TRunSettings& settings, const std::string& entry) {
-  return settings.ExternalCheck || IsPrimaryNetwork(settings, entry);
+  return settings.Fetch.ExternalCheck || IsPrimaryNetwork(settings, entry);
 }
 
 bool IsOpenThread(const TRunSettings& settings, const std::string& entry) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "check/RunGuard.h"
 #include "support/funcs.h"
 
 namespace vek {
@@ -14,8 +13,7 @@ uint32_t NextCheckDelay(int everyMinutes, uint32_t sinceLastRun, uint32_t guardW
   return std::max({untilInterval, guardWait, OverdueCheckDelay});
 }
 
-uint32_t NextCheckDelay(const TRunContext& run, int everyMinutes, bool afterRun, uint32_t lastCheckTick,
-                        uint32_t checkInterval) {
+uint32_t NextCheckDelay(const TRunContext& run, const TRunState& state, int everyMinutes, bool afterRun) {
   uint32_t sinceLastRun = 0;
   int64_t sinceStamp = 0;
   if (!afterRun) {
@@ -24,7 +22,7 @@ uint32_t NextCheckDelay(const TRunContext& run, int everyMinutes, bool afterRun,
     if (!SinceLastRunStamp(run, sinceStamp)) sinceStamp = INT32_MAX;
     sinceLastRun = static_cast<uint32_t>(std::clamp<int64_t>(sinceStamp, 0, INT32_MAX));
   }
-  return NextCheckDelay(everyMinutes, sinceLastRun, RestraintWait(run, lastCheckTick, checkInterval));
+  return NextCheckDelay(everyMinutes, sinceLastRun, RestraintWait(run, state));
 }
 
 std::string NextCheckLine(platform::TEnv& env, uint32_t delay) {

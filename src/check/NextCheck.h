@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "check/RunGuard.h"
 #include "reports/RunContext.h"
 
 namespace vek {
@@ -22,9 +23,7 @@ uint32_t NextCheckDelay(int everyMinutes, uint32_t sinceLastRun, uint32_t guardW
 
 // The same for the program as it stands: right after a run (afterRun), or at
 // start, when the settings file's stamp tells when the last run ended.
-// lastCheckTick and checkInterval are the guard's run state.
-uint32_t NextCheckDelay(const TRunContext& run, int everyMinutes, bool afterRun, uint32_t lastCheckTick,
-                        uint32_t checkInterval);
+uint32_t NextCheckDelay(const TRunContext& run, const TRunState& state, int everyMinutes, bool afterRun);
 
 // The log line that says when it comes: "Next check: " and the local date and
 // time delay milliseconds from now.

@@ -1,12 +1,9 @@
-// The run guard (no host directory, the interval of the last run, three
-// minutes after the last run of an earlier program start) and the
-// configuration block that every run writes after its start line.
+// The run guard: no host directory, the interval of the last run, three
+// minutes after the last run of an earlier program start.
 #include "check/RunGuard.h"
 
 #include "platform/FileTimes.h"
 #include "platform/Files.h"
-#include "platform/UserPaths.h"
-#include "support/funcs.h"
 
 namespace vek {
 
@@ -66,10 +63,15 @@ bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds) {
   return true;
 }
 
-uint32_t RestraintWait(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
-  if (lastCheckTick != 0) return IntervalWait(run.Env.TickCount() - lastCheckTick, checkInterval);
+uint32_t RestraintWait(const TRunContext& run, const TRunState& state) {
+  if (state.LastCheckTick != 0) return IntervalWait(run.Env.TickCount() - state.LastCheckTick, state.CheckInterval);
   int64_t diff = 0;
   return SinceLastRunStamp(run, diff) && diff >= 0 ? ThreeMinuteWait(diff) : 0;
+}
+
+uint32_t TRunState::PauseLeft(uint32_t now) const {
+  const uint32_t elapsed = now - LastCheckTick;
+  return LastCheckTick == 0 || elapsed >= CheckInterval ? 0 : CheckInterval - elapsed;
 }
 
 uint32_t CheckIntervalFor(int busiestHostBoards) {
@@ -77,43 +79,14 @@ uint32_t CheckIntervalFor(int busiestHostBoards) {
   return interval >= MaxCheckInterval ? MaxCheckInterval : static_cast<uint32_t>(interval);
 }
 
-TRunRefusal CheckRestraint(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
+TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state) {
   if (run.Settings.DorPath.empty()) {
     run.Log.AddLogLine("ERROR: Dorvellaのディレクトリが設定されていません");
     run.Log.AddLogLine();
     return {true, 0};
   }
-  if (lastCheckTick != 0) return RefusedByInterval(run, lastCheckTick, checkInterval);
+  if (state.LastCheckTick != 0) return RefusedByInterval(run, state.LastCheckTick, state.CheckInterval);
   return RefusedByThreeMinutes(run);
-}
-
-void LogConfiguration(const TRunContext& run) {
-  const TRunSettings& s = run.Settings;
-  IRunLog& log = run.Log;
-  log.AddLogLine("Configurations");
-  log.AddLogLine("  AppPath: " + platform::DisplayPath(s.AppPath));
-  log.AddLogLine("  DorPath: " + platform::DisplayPath(s.DorPath));
-  log.AddLogLine("  SbjPath: " + platform::DisplayPath(s.SbjPath()));
-  log.AddLogLine("  LogPath: " + platform::DisplayPath(s.LogPath()));
-  log.AddLogLine("  IniFileName: " + platform::DisplayPath(s.IniFileName()));
-  log.AddLogLine("  LogFileName: " + platform::DisplayPath(s.LogFileName()));
-  log.AddLogLine("  BanListName: " + platform::DisplayPath(s.BanListName()));
-  log.AddLogLine("  SubjectListName: " + platform::DisplayPath(s.SubjectListName()));
-  log.AddLogLine("  Proxy: " + s.Proxy);
-  log.AddLogLine("  TimeOutTime: " + std::to_string(s.TimeOutTime));
-  log.AddLogLine("  IgnoreIdxList: " + s.IgnoreIdxList);
-  log.AddLogLine("  IdxType: " + s.IdxTypeName);
-  log.AddLogLine("  NewIdxName: " + s.NewIdxName);
-  log.AddLogLine("  SoundName: " + s.SoundName);
-  log.AddLogLine("  IconName: " + s.IconName);
-  log.AddLogLine("  GreedyCheck: " + BoolToText(s.GreedyCheck));
-  log.AddLogLine("  NotifySound: " + BoolToText(s.NotifySound));
-  log.AddLogLine("  ExternalCheck: " + BoolToText(s.ExternalCheck));
-  // Shown only when on: the block stays as it was for those who never use them.
-  if (s.CheckEvery > 0) log.AddLogLine("  CheckEvery: " + std::to_string(s.CheckEvery));
-  if (s.NotifyBalloon) log.AddLogLine("  NotifyBalloon: " + BoolToText(true));
-  log.AddLogLine("  timeBeginPeriod: " + std::to_string(s.TimerPeriod));
-  log.AddLogLine();
 }
 
 }  // namespace vek

@@ -1,9 +1,10 @@
-// The two operations that open every check run: the guard that decides
-// whether a run may start now, and the configuration block of the log.
+// The guard that decides whether a check run may start now, and the run state
+// it reads, which lives between the runs of one program start.
 #pragma once
 #include <cstdint>
 
 #include "reports/RunContext.h"
+#include "support/funcs.h"
 
 namespace vek {
 
@@ -16,26 +17,30 @@ inline constexpr uint32_t MaxCheckInterval = 180000;
 // The pause after a check whose busiest host had that many boards.
 uint32_t CheckIntervalFor(int busiestHostBoards);
 
+struct TRunState {
+  uint32_t LastCheckTick = 0;  // when the last run asked the servers; 0: not yet
+  uint32_t CheckInterval = 0;  // the pause that run asks for
+  TFileLock SettingsLock;      // held between runs from the end of the first one
+  // Milliseconds until the pause after the last run ends (0: none left).
+  uint32_t PauseLeft(uint32_t now) const;
+};
+
 struct TRunRefusal {
   bool Refused = false;
   unsigned RetryAfter = 0;  // milliseconds until the run may start; 0: no retry
 };
 
 // Whether the run must not start now (it writes its own log lines).
-// lastCheckTick and checkInterval are those of the last run of this program
-// start (0 and 0 before the first one).
-TRunRefusal CheckRestraint(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval);
+TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state);
 
 // Milliseconds until the guard would let a run start (0: it would now), by
 // the rules of CheckRestraint but without its log lines. A missing host
 // directory is not a pause: that is for the caller to see.
-uint32_t RestraintWait(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval);
+uint32_t RestraintWait(const TRunContext& run, const TRunState& state);
 
 // Milliseconds from the settings file's stamp (the end of the last run, also
 // of an earlier program start) to now; negative when the stamp lies ahead.
 // False when there is no file or no stamp to read.
 bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds);
-
-void LogConfiguration(const TRunContext& run);
 
 }  // namespace vek

@@ -3,6 +3,15 @@
 
 namespace vek {
 
+TRunSummary SummarizeRun(const TRunResult& result) {
+  TRunSummary summary;
+  summary.Updated = static_cast<int>(result.UpdatedThreads.size());
+  summary.Fallen = static_cast<int>(result.FallenThreads.size());
+  summary.NewThreads = result.NewThreads;
+  summary.FailedBoards = static_cast<int>(result.FailedBoards.size());
+  return summary;
+}
+
 std::string SummaryText(const TRunSummary& summary, const std::string& lineBreak) {
   std::string text = "新着 " + std::to_string(summary.Updated) + " / DAT落ち " + std::to_string(summary.Fallen) +
                      " / 新スレ " + std::to_string(summary.NewThreads);

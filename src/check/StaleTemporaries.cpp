@@ -17,7 +17,7 @@ int SweepRunFolders(const TRunSettings& settings) {
   const std::string arrivals = settings.NewArrivalListName();
   if (const std::string_view folder = ExtractFilePath(arrivals); !folder.empty())
     removed += platform::RemoveStaleTemporaryFiles(std::string(folder));
-  removed += platform::RemoveStaleTemporaryFiles(settings.LogPath() + ReportDirectory);
+  removed += platform::RemoveStaleTemporaryFiles(settings.LogPath() + ReportDirectory());
   return removed;
 }
 

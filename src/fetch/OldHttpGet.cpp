@@ -26,7 +26,7 @@ struct THttpGet::Impl {
   std::atomic<uint32_t> LastActivity{0};
   bool Terminate = false;                 // under Mutex
   bool Aborted = false;                   // under Mutex: Abort came during this request
-  platform::HttpSession* Session = nullptr;  // under Mutex: the running download's session
+  platform::THttpSession* Session = nullptr;  // under Mutex: the running download's session
   std::string Url, Agent, Proxy;
   std::string Response;
   std::string TlsFailure;
@@ -55,7 +55,7 @@ void THttpGet::Impl::Download() {
   std::string().swap(Response);
   Response.reserve(InitialCapacity);
   TlsFailure.clear();
-  auto session = std::make_unique<platform::HttpSession>();
+  auto session = std::make_unique<platform::THttpSession>();
   {
     std::lock_guard<std::mutex> lock(Mutex);
     if (Aborted) return;

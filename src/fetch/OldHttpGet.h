@@ -10,7 +10,7 @@
 
 namespace vek {
 
-namespace platform { class HttpSession; }
+namespace platform { class THttpSession; }
 
 class THttpGet {
  public:

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "fetch/OldHttpGet.h"
-#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "support/BuffStr.h"
 #include "support/Charset.h"
@@ -111,23 +110,42 @@ std::string SubjectCacheName(std::string_view url) {
   return name;
 }
 
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
+namespace {
+
+// Keeps the window alive until the download ends, and aborts it after
+// TimeOutTime seconds without a byte or BoardTimeLimit seconds in all. Both
+// are measured on env's clock: the worker's activity stamp only says when
+// something arrived, and is seen within a pump interval.
+void WaitForDownload(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
+                     const std::function<void()>& pump) {
+  const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
+  const int64_t totalLimit = static_cast<int64_t>(settings.BoardTimeLimit) * 1000;
+  const uint32_t started = env.TickCount();
+  uint32_t seenActivity = getter.LastActivity();
+  uint32_t lastActive = started;
+  while (!getter.Idle()) {
+    if (pump) pump();
+    if (getter.WaitIdle(FetchPumpInterval)) break;
+    // Unsigned differences: a tick counter wrap between two readings does no harm.
+    const uint32_t now = env.TickCount();
+    if (getter.LastActivity() != seenActivity) {
+      seenActivity = getter.LastActivity();
+      lastActive = now;
+    }
+    const uint32_t quiet = now - lastActive;
+    if (static_cast<int64_t>(quiet) > limit || static_cast<int64_t>(now - started) > totalLimit) getter.Abort();
+  }
+}
+
+}  // namespace
+
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url) {
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
 
   getter.Start(url, UserAgentText, settings.Proxy);
-  const int64_t limit = static_cast<int64_t>(settings.TimeOutTime) * 1000;
-  const int64_t totalLimit = static_cast<int64_t>(settings.BoardTimeLimit) * 1000;
-  const uint32_t started = platform::TickCount();
-  while (!getter.Idle()) {
-    if (pump) pump();
-    if (getter.WaitIdle(10)) break;
-    // Unsigned differences: a tick counter wrap between two readings does no harm.
-    const uint32_t now = platform::TickCount();
-    uint32_t quiet = now - getter.LastActivity();
-    if (static_cast<int64_t>(quiet) > limit || static_cast<int64_t>(now - started) > totalLimit) getter.Abort();
-  }
+  WaitForDownload(getter, settings, env, pump);
 
   // A NUL byte would end the text there and store a list cut short, making
   // the threads after it look fallen: such a body is no list at all.

@@ -2,25 +2,35 @@
 // the primary network's line format, checked and stored sorted in the subject
 // cache. Also the small helpers that the run uses around each fetch.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/Env.h"
 #include "support/StringList.h"
 
 namespace vek {
 
 class THttpGet;
 
+// Seconds without a byte before a download is given up (the setting
+// TimeOutTime, which defaults to this).
+inline constexpr int DefaultTimeOutTime = 15;
+// Seconds a whole download may take, however steadily it trickles in: a
+// server sending a byte every few seconds never trips the inactivity limit.
+inline constexpr int DefaultBoardTimeLimit = 60;
+// Milliseconds between two pumps of the window while a download runs; the
+// wait ends at once when the download does.
+inline constexpr uint32_t FetchPumpInterval = 10;
+
 // What a fetch needs from the settings.
 struct TFetchSettings {
   std::string SbjPath;                        // subject cache directory, ends in "\"
   std::string Proxy;
-  int TimeOutTime = 15;                       // seconds of inactivity before abort
-  // Seconds a whole download may take, however steadily it trickles in: a
-  // server sending a byte every few seconds never trips the inactivity limit.
-  int BoardTimeLimit = 60;
+  int TimeOutTime = DefaultTimeOutTime;
+  int BoardTimeLimit = DefaultBoardTimeLimit;  // the tests shorten it
   bool ExternalCheck = true;
   std::vector<std::string> RentalDomains;     // the EUC-JP rental service's domains
   std::string RentalOldHost;                  // its www host with the three-field form; empty: none
@@ -43,9 +53,10 @@ std::string ReformatOldHost(std::string text);
 // ".dat," written as ".dat<>".
 std::string SubjectBodyText(const std::string& response, bool rental, bool oldHost);
 
-// Downloads and stores one board's list. pump keeps the window alive while
-// waiting. False for every kind of failure; the previous cache file then stays.
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings,
+// Downloads and stores one board's list; env's clock measures the time-outs.
+// pump keeps the window alive while waiting. False for every kind of failure;
+// the previous cache file then stays.
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url);
 
 }  // namespace vek

@@ -1,6 +1,6 @@
-// The operating system as the main window receives it: clock, executable
-// directory and files that tests replace (a fake clock drives the run guard
-// without sleeping). The default forwards to the platform functions.
+// The clock as the program's parts receive it: tick count, system and local
+// time, sleep. Tests replace it (a fake clock drives the run guard without
+// sleeping); the default forwards to the platform functions of Clock.h.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -11,7 +11,8 @@
 
 namespace vek::platform {
 
-// The extra request headers of every download (37 bytes; "Accept:" has no blank).
+// The extra request headers of every download (37 bytes; "Accept:" has no
+// blank): WinInet takes the block as it is, libcurl line by line.
 inline constexpr std::string_view HttpExtraHeaders = "Accept:*/*\r\nAccept-Encoding: gzip\r\n\r\n";
 // Connect and receive time-outs, in milliseconds.
 inline constexpr unsigned HttpTimeoutMs = 5000;
@@ -22,15 +23,15 @@ inline constexpr size_t HttpChunkSize = 8192;
 // A board list is a few hundred KB: a body beyond this is refused.
 inline constexpr size_t HttpMaxBodySize = 32u * 1024 * 1024;
 
-class HttpSession {
+class THttpSession {
  public:
   // Called for every chunk of the body as it arrives; false stops the download.
   using ChunkHandler = std::function<bool(std::string_view chunk)>;
 
-  HttpSession();
-  ~HttpSession();  // closes whatever is still open
-  HttpSession(const HttpSession&) = delete;
-  HttpSession& operator=(const HttpSession&) = delete;
+  THttpSession();
+  ~THttpSession();  // closes whatever is still open
+  THttpSession(const THttpSession&) = delete;
+  THttpSession& operator=(const THttpSession&) = delete;
 
   // Worker thread. proxy is "host:port" (empty: a direct connection; the
   // system's or the environment's proxy configuration is never used).
@@ -57,7 +58,7 @@ class HttpSession {
 
  private:
   struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> Impl_;
   std::string ContentEncoding_;
   std::string TlsFailure_;
 };

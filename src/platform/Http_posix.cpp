@@ -75,9 +75,25 @@ bool IsTlsFailure(CURLcode result) {
   }
 }
 
+// The lines of the fixed header block, each appended to the list as written
+// (libcurl sends custom headers so); false when one cannot be added.
+bool AppendExtraHeaders(THeaderList& headers) {
+  std::string_view rest = HttpExtraHeaders;
+  while (!rest.empty()) {
+    const size_t end = rest.find("\r\n");
+    const std::string line(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+    if (line.empty()) continue;
+    curl_slist* head = curl_slist_append(headers.get(), line.c_str());
+    if (!head) return false;
+    if (!headers) headers.reset(head);
+  }
+  return true;
+}
+
 }  // namespace
 
-struct HttpSession::Impl {
+struct THttpSession::Impl {
   // Declared so that the easy handle goes first, then its headers, then the multi handle.
   TMultiHandle Multi;
   THeaderList Headers;
@@ -123,7 +139,7 @@ struct HttpSession::Impl {
 
 // Every option is needed for the request to be the one intended; one that
 // libcurl refuses fails the session rather than sending something else.
-bool HttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const std::string& proxy) {
+bool THttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const std::string& proxy) {
   // An empty proxy text means a direct connection, whatever the environment
   // says; an empty bypass list keeps NO_PROXY/no_proxy from sending a request
   // past the configured proxy.
@@ -143,43 +159,41 @@ bool HttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const s
          SetOption(easy, CURLOPT_XFERINFODATA, this) && SetOption(easy, CURLOPT_ERRORBUFFER, Error);
 }
 
-HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {
+THttpSession::THttpSession() : Impl_(std::make_unique<Impl>()) {
   GlobalInit();
   // Made here and kept to the end, so that Abort can always wake it.
-  impl_->Multi.reset(curl_multi_init());
+  Impl_->Multi.reset(curl_multi_init());
 }
 
-HttpSession::~HttpSession() = default;
+THttpSession::~THttpSession() = default;
 
-bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
+bool THttpSession::Open(const std::string& agent, const std::string& proxy) {
   Close();
-  if (impl_->Aborted.load() || !impl_->Multi) return false;
+  if (Impl_->Aborted.load() || !Impl_->Multi) return false;
   TEasyHandle easy(curl_easy_init());
   if (!easy) return false;
-  // Two lines of the fixed block; libcurl sends custom headers as written.
-  THeaderList headers(curl_slist_append(nullptr, "Accept:*/*"));
-  curl_slist* both = headers ? curl_slist_append(headers.get(), "Accept-Encoding: gzip") : nullptr;
-  if (!both) return false;
-  impl_->Headers = std::move(headers);
-  if (!impl_->SetOptions(easy.get(), agent, proxy)) {
-    impl_->Headers.reset();
+  THeaderList headers;
+  if (!AppendExtraHeaders(headers)) return false;
+  Impl_->Headers = std::move(headers);
+  if (!Impl_->SetOptions(easy.get(), agent, proxy)) {
+    Impl_->Headers.reset();
     return false;
   }
-  impl_->Easy = std::move(easy);
+  Impl_->Easy = std::move(easy);
   return true;
 }
 
-bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
   TlsFailure_.clear();
-  impl_->Error[0] = '\0';
-  CURL* easy = impl_->Easy.get();
-  CURLM* multi = impl_->Multi.get();
-  if (!easy || impl_->Aborted.load()) return false;
-  impl_->OnChunk = &onChunk;
-  impl_->Received = 0;
-  impl_->Refused = false;
-  impl_->Encoding = &ContentEncoding_;
+  Impl_->Error[0] = '\0';
+  CURL* easy = Impl_->Easy.get();
+  CURLM* multi = Impl_->Multi.get();
+  if (!easy || Impl_->Aborted.load()) return false;
+  Impl_->OnChunk = &onChunk;
+  Impl_->Received = 0;
+  Impl_->Refused = false;
+  Impl_->Encoding = &ContentEncoding_;
   if (!SetOption(easy, CURLOPT_URL, url.c_str())) return false;
   TTransfer transfer(multi, easy);
   if (!transfer.Added) return false;
@@ -188,25 +202,25 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   int running = 1;
   while (running) {
     if (curl_multi_perform(multi, &running) != CURLM_OK) break;
-    if (impl_->Aborted.load()) break;
+    if (Impl_->Aborted.load()) break;
     if (running && curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) break;
   }
   int left = 0;
   while (CURLMsg* msg = curl_multi_info_read(multi, &left))
     if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
-  impl_->OnChunk = nullptr;
-  if (IsTlsFailure(result)) TlsFailure_ = impl_->Error[0] ? impl_->Error : curl_easy_strerror(result);
-  return result == CURLE_OK && !impl_->Aborted.load() && !impl_->Refused;
+  Impl_->OnChunk = nullptr;
+  if (IsTlsFailure(result)) TlsFailure_ = Impl_->Error[0] ? Impl_->Error : curl_easy_strerror(result);
+  return result == CURLE_OK && !Impl_->Aborted.load() && !Impl_->Refused;
 }
 
-void HttpSession::Close() {
-  impl_->Easy.reset();
-  impl_->Headers.reset();
+void THttpSession::Close() {
+  Impl_->Easy.reset();
+  Impl_->Headers.reset();
 }
 
-void HttpSession::Abort() {
-  impl_->Aborted.store(true);
-  if (impl_->Multi) curl_multi_wakeup(impl_->Multi.get());
+void THttpSession::Abort() {
+  Impl_->Aborted.store(true);
+  if (Impl_->Multi) curl_multi_wakeup(Impl_->Multi.get());
 }
 
 // libcurl has no offline mode: nothing to switch.

@@ -59,7 +59,7 @@ std::string TlsFailureText(DWORD error) {
 
 }  // namespace
 
-struct HttpSession::Impl {
+struct THttpSession::Impl {
   std::atomic<HINTERNET> Internet{nullptr};
   std::atomic<bool> Aborted{false};
   HINTERNET Connection = nullptr;  // worker only
@@ -73,22 +73,22 @@ struct HttpSession::Impl {
   void CloseRequest();
 };
 
-HttpSession::HttpSession() : impl_(std::make_unique<Impl>()) {}
+THttpSession::THttpSession() : Impl_(std::make_unique<Impl>()) {}
 
-HttpSession::~HttpSession() { Close(); }
+THttpSession::~THttpSession() { Close(); }
 
-bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
+bool THttpSession::Open(const std::string& agent, const std::string& proxy) {
   Close();
-  if (impl_->Aborted.load()) return false;
+  if (Impl_->Aborted.load()) return false;
   // The system's proxy configuration is never used: a fixed proxy or none.
   HINTERNET internet =
       proxy.empty() ? InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
                     : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr, 0);
   if (!internet) return false;
-  impl_->Internet.store(internet);
+  Impl_->Internet.store(internet);
   // An Abort that came while the handle was being made must still take effect.
-  if (impl_->Aborted.load()) {
-    CloseHandleOnce(impl_->Internet);
+  if (Impl_->Aborted.load()) {
+    CloseHandleOnce(Impl_->Internet);
     return false;
   }
   SetDword(internet, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
@@ -102,7 +102,7 @@ bool HttpSession::Open(const std::string& agent, const std::string& proxy) {
 // InternetOpenUrlA: only a connection handle takes the send and receive
 // time-outs along to its request in every WinInet (Wine's included), and a
 // server that accepts and then stays silent must end in 5 seconds.
-bool HttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
+bool THttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
   char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
   std::string path(url.size() + 1, '\0');
   std::string extra(url.size() + 1, '\0');
@@ -143,7 +143,7 @@ bool HttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
 
 // The absolute URL a redirect answer sends us to; empty when the answer is
 // not a redirect or names no place.
-std::string HttpSession::Impl::RedirectTarget(const std::string& url) {
+std::string THttpSession::Impl::RedirectTarget(const std::string& url) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!HttpQueryInfoA(Request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return {};
@@ -159,7 +159,7 @@ std::string HttpSession::Impl::RedirectTarget(const std::string& url) {
   return combined;
 }
 
-void HttpSession::Impl::CloseRequest() {
+void THttpSession::Impl::CloseRequest() {
   // After an Abort these went with their parent; closing them again only fails.
   for (HINTERNET* h : {&Request, &Connection}) {
     if (*h) InternetCloseHandle(*h);
@@ -169,7 +169,7 @@ void HttpSession::Impl::CloseRequest() {
 
 // Redirects to http and https only (Send refuses other schemes), at most
 // HttpMaxRedirects of them.
-bool HttpSession::Impl::SendFollowingRedirects(HINTERNET internet, const std::string& url) {
+bool THttpSession::Impl::SendFollowingRedirects(HINTERNET internet, const std::string& url) {
   std::string current = url;
   for (unsigned redirects = 0;; ++redirects) {
     if (!Send(internet, current) || Aborted.load()) return false;
@@ -183,21 +183,21 @@ bool HttpSession::Impl::SendFollowingRedirects(HINTERNET internet, const std::st
 
 // WinInet ends a body at a closed connection without a word: fewer bytes
 // than the Content-Length announced is a cut-off list, not a short one.
-bool HttpSession::Impl::BodyComplete(size_t received) {
+bool THttpSession::Impl::BodyComplete(size_t received) {
   char declared[32] = {};
   DWORD declaredLength = sizeof declared - 1;
   return !HttpQueryInfoA(Request, HTTP_QUERY_CONTENT_LENGTH, declared, &declaredLength, nullptr) ||
          std::strtoull(declared, nullptr, 10) == received;
 }
 
-bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   ContentEncoding_.clear();
   TlsFailure_.clear();
-  impl_->SendError = 0;
-  HINTERNET internet = impl_->Internet.load();
-  if (!internet || impl_->Aborted.load()) return false;
-  if (!impl_->SendFollowingRedirects(internet, url)) {
-    TlsFailure_ = TlsFailureText(impl_->SendError);
+  Impl_->SendError = 0;
+  HINTERNET internet = Impl_->Internet.load();
+  if (!internet || Impl_->Aborted.load()) return false;
+  if (!Impl_->SendFollowingRedirects(internet, url)) {
+    TlsFailure_ = TlsFailureText(Impl_->SendError);
     return false;
   }
 
@@ -208,37 +208,37 @@ bool HttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
     // for all of it, and a server that trickles bytes in would hold it (and an
     // Abort with it) for as long as it liked.
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(impl_->Request, &available, 0, 0)) return false;
+    if (!InternetQueryDataAvailable(Impl_->Request, &available, 0, 0)) return false;
     if (available == 0) break;
-    if (impl_->Aborted.load()) return false;
+    if (Impl_->Aborted.load()) return false;
     DWORD read = 0;
-    if (!InternetReadFile(impl_->Request, buffer, available < sizeof buffer ? available : sizeof buffer, &read))
+    if (!InternetReadFile(Impl_->Request, buffer, available < sizeof buffer ? available : sizeof buffer, &read))
       return false;
     if (read == 0) break;
     received += read;
     if (received > HttpMaxBodySize) return false;
     if (!onChunk(std::string_view(buffer, read))) return false;
-    if (impl_->Aborted.load()) return false;
+    if (Impl_->Aborted.load()) return false;
   }
 
-  if (!impl_->BodyComplete(received)) return false;
+  if (!Impl_->BodyComplete(received)) return false;
 
   char value[HttpChunkSize] = {};
   DWORD length = sizeof value - 1;
   DWORD index = 0;
-  if (HttpQueryInfoA(impl_->Request, HTTP_QUERY_CONTENT_ENCODING, value, &length, &index))
+  if (HttpQueryInfoA(Impl_->Request, HTTP_QUERY_CONTENT_ENCODING, value, &length, &index))
     ContentEncoding_ = std::string(value);  // up to the first NUL
-  return !impl_->Aborted.load();
+  return !Impl_->Aborted.load();
 }
 
-void HttpSession::Close() {
-  impl_->CloseRequest();
-  CloseHandleOnce(impl_->Internet);
+void THttpSession::Close() {
+  Impl_->CloseRequest();
+  CloseHandleOnce(Impl_->Internet);
 }
 
-void HttpSession::Abort() {
-  impl_->Aborted.store(true);
-  CloseHandleOnce(impl_->Internet);
+void THttpSession::Abort() {
+  Impl_->Aborted.store(true);
+  CloseHandleOnce(Impl_->Internet);
 }
 
 void HttpForceOnline() {

@@ -37,7 +37,7 @@ std::string DeadReportBody(const std::string& logPath, const TStringList& deadLi
 void WriteDeadReport(const TRunContext& run, const TStringList& deadList) {
   if (deadList.Count() == 0) return;
   const std::string logPath = run.Settings.LogPath();
-  platform::CreateDirectories(logPath + ReportDirectory);
+  platform::CreateDirectories(logPath + ReportDirectory());
   const std::string timeStamp = TimeStamp(run.Env.LocalNow());
   std::string dat = DeadReportFirstLine(timeStamp);
   dat += "\r\n";

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Collate.h"
@@ -20,9 +21,6 @@
 namespace vek {
 
 namespace {
-
-constexpr std::string_view DefaultBoardExp = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
-constexpr std::string_view DefaultThreadExp = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
 
 // The user's template when it can be formatted with its arguments, else the
 // default, said once in the log.
@@ -112,13 +110,17 @@ int ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::strin
   const std::string prefix = ThreadUrlPrefixOfCacheName(cacheFileName);
   TStringWriter board(static_cast<int32_t>(cacheText.size() / 16) + 256);
   std::string entry;
-  int entries = 0;
+  // Some servers list a thread twice (the rental service repeats its top
+  // thread at the end); the cache keeps both lines, the report names the
+  // thread once, from its first line.
+  std::unordered_set<std::string_view> reported;
   ForEachLine(cacheText, [&](std::string_view line) {
     log.ProcessMessages();
     size_t mark = line.find("<>");
     // A line without "<>" names no thread; it is never reported.
     if (mark == std::string_view::npos) return;
     if (known.Contains(line.substr(0, mark))) return;
+    if (!reported.insert(line.substr(0, mark)).second) return;
     std::string escaped = EscapeCommas(line);
     size_t escapedMark = escaped.find("<>");
     std::string key = escaped.substr(0, escapedMark);
@@ -126,14 +128,13 @@ int ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::strin
     std::string url = prefix + ChangeFileExt(key, "") + "/";
     FormatTemplate(templates.ThreadExp, {title, MakeLink(url)}, entry);
     board.Write(entry);
-    ++entries;
   });
   if (board.Count == 0) return 0;
   std::string heading;
   FormatTemplate(templates.BoardExp, {BoardUrlOfCacheName(cacheFileName)}, heading);
   response.Write(heading);
   response.Write(board.View());
-  return entries;
+  return static_cast<int>(reported.size());
 }
 
 // The report index keeps everything but its line counts and news mark.

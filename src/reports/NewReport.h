@@ -10,6 +10,11 @@
 
 namespace vek {
 
+// The entry templates' defaults (settings BoardExp and ThreadExp): a board's
+// heading with its URL, and a thread's title and link.
+inline constexpr char DefaultBoardExp[] = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
+inline constexpr char DefaultThreadExp[] = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
+
 // The number of threads the response lists (0 when none was published).
 int WriteNewReport(const TRunContext& run);
 

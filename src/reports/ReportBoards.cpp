@@ -19,7 +19,7 @@ std::string FirstLine(const std::string& timeStamp, const char* body, const char
 }
 
 TIndexFields IndexFields(const std::string& timeStamp, const char* title, const char* key, const char* lines) {
-  return TIndexFields{"3",  "32", "5", title, "localhost", "vek", key, lines, lines, "1", timeStamp,
+  return TIndexFields{"3",  "32", "5", title, ReportHost, ReportBoard, key, lines, lines, "1", timeStamp,
                       "",   "VEK", "0", "",   "",          "0",   "",  "",    "",    ""};
 }
 
@@ -34,11 +34,11 @@ std::string DeadReportFirstLine(const std::string& timeStamp) {
 }
 
 TIndexFields NewReportIndexFields(const std::string& timeStamp) {
-  return IndexFields(timeStamp, NewReportTitle, "1000000000", "1");
+  return IndexFields(timeStamp, NewReportTitle, NewReportKey, "1");
 }
 
 TIndexFields DeadReportIndexFields(const std::string& timeStamp) {
-  return IndexFields(timeStamp, DeadReportTitle, "1030000000", "2");
+  return IndexFields(timeStamp, DeadReportTitle, DeadReportKey, "2");
 }
 
 void RebuildSnapshots(const std::string& sbjPath) {
@@ -48,7 +48,7 @@ void RebuildSnapshots(const std::string& sbjPath) {
 void InitNewReport(const TRunContext& run) {
   const TRunSettings& settings = run.Settings;
   if (!platform::DirectoryExists(settings.LogPath())) return;
-  platform::CreateDirectories(settings.LogPath() + ReportDirectory);
+  platform::CreateDirectories(settings.LogPath() + ReportDirectory());
   const std::string timeStamp = TimeStamp(run.Env.LocalNow());
   platform::ReplaceFileAtomically(settings.NewReportDatName(), NewReportFirstLine(timeStamp));
   WriteReportIndex(settings.NewReportIdxName(), NewReportIndexFields(timeStamp));

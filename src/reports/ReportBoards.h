@@ -16,12 +16,6 @@ void InitNewReport(const TRunContext& run);
 // Rewrites the snapshot file of every subject cache file in sbjPath.
 void RebuildSnapshots(const std::string& sbjPath);
 
-// The report boards' directory and their index files relative to the log
-// directory, as the new-arrival list names them.
-inline constexpr const char* ReportDirectory = "localhost\\vek";
-inline constexpr const char* NewReportRelativeIdx = "localhost\\vek\\1000000000.idx";
-inline constexpr const char* DeadReportRelativeIdx = "localhost\\vek\\1030000000.idx";
-
 // First line of a report's .dat (no line end) and its index fields when created.
 std::string NewReportFirstLine(const std::string& timeStamp);
 std::string DeadReportFirstLine(const std::string& timeStamp);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fetch/SubjectFetch.h"
 #include "platform/Env.h"
 
 namespace vek {
@@ -20,6 +21,19 @@ class IRunLog {
   virtual void AppendToLogLine(const std::string& text) = 0;
   virtual void ProcessMessages() = 0;
 };
+
+// The report boards: a host and board of their own under the log directory,
+// one thread each, named by its key.
+inline constexpr char ReportHost[] = "localhost";
+inline constexpr char ReportBoard[] = "vek";
+inline constexpr char NewReportKey[] = "1000000000";
+inline constexpr char DeadReportKey[] = "1030000000";
+// A report board's file relative to the log directory, as the new-arrival
+// list names it: "localhost\vek\KEY" and the extension.
+inline std::string ReportDirectory() { return std::string(ReportHost) + "\\" + ReportBoard; }
+inline std::string ReportFileName(const char* key, const char* extension) {
+  return ReportDirectory() + "\\" + key + extension;
+}
 
 // The program directory, the host directory and every file named from them.
 // Directories end in "\"; DorPath is empty while the host browser is not set up.
@@ -37,35 +51,27 @@ struct TProgramPaths {
   std::string NonReportListName() const { return AppPath + "non_report_list.txt"; }
   std::string FailedListName() const { return AppPath + "failed.txt"; }
   std::string NewArrivalListName() const { return DorPath + NewIdxName; }
-  std::string NewReportDatName() const { return LogPath() + "localhost\\vek\\1000000000.dat"; }
-  std::string NewReportIdxName() const { return LogPath() + "localhost\\vek\\1000000000.idx"; }
-  std::string DeadReportDatName() const { return LogPath() + "localhost\\vek\\1030000000.dat"; }
-  std::string DeadReportIdxName() const { return LogPath() + "localhost\\vek\\1030000000.idx"; }
+  std::string NewReportDatName() const { return LogPath() + ReportFileName(NewReportKey, ".dat"); }
+  std::string NewReportIdxName() const { return LogPath() + ReportFileName(NewReportKey, ".idx"); }
+  std::string DeadReportDatName() const { return LogPath() + ReportFileName(DeadReportKey, ".dat"); }
+  std::string DeadReportIdxName() const { return LogPath() + ReportFileName(DeadReportKey, ".idx"); }
 };
 
 // The settings a run reads, as they stand when it starts (the commands that
 // change them are disabled while it lasts).
 struct TRunSettings : TProgramPaths {
-  std::string Proxy;
-  int TimeOutTime = 15;
-  bool ExternalCheck = true;
+  TFetchSettings Fetch;                // what the board downloads read
   bool GreedyCheck = true;
-  bool NotifySound = true;
   bool FailedReport = true;
+  bool AutoDorFin = false;             // close the host browser at the start
+  bool AutoDorRun = false;             // start it at the end
   bool MarkFallen = false;             // the fallen mark for this program start only
   std::string IgnoreIdxList;           // ticked thread list files, each followed by ";"
   int IdxType = 0;                     // the index selector's item number (0: every file)
   std::string IdxTypeName;             // that item's text; empty when nothing is selected
-  std::string SoundName;
-  std::string IconName;
   std::string BoardExp;
   std::string ThreadExp;
   std::vector<std::string> PrimarySuffixes;
-  std::vector<std::string> RentalDomains;
-  std::string RentalOldHost;
-  uint32_t TimerPeriod = 0;            // the timer resolution asked for at start-up
-  int CheckEvery = 0;                  // minutes between periodic checks (0: none)
-  bool NotifyBalloon = false;          // the tray's notice after a run
 };
 
 struct TRunContext {

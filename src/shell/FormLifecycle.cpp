@@ -50,8 +50,8 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   // What a killed program left beside the settings, the log or the reports.
   SweepRunFolders(RunSettings());
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();
-  LastCheckTick = 0;
-  CheckInterval = 0;
+  RunState.LastCheckTick = 0;
+  RunState.CheckInterval = 0;
   if (AutoStart() || AutoStartSwitch) {
     StartCheckTimer(1000);
   } else {
@@ -60,7 +60,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
 }
 
 bool TVekMainForm::FormDestroy() {
-  SettingsLock.Close();
+  RunState.SettingsLock.Close();
   const std::string iniName = IniFileName();
   bool saved = true;
   try {

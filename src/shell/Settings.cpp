@@ -10,7 +10,9 @@
 #include "platform/FileError.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
+#include "fetch/SubjectFetch.h"
 #include "platform/UserPaths.h"
+#include "reports/NewReport.h"
 #include "shell/VekMainForm.h"
 #include "support/SjisText.h"
 
@@ -72,6 +74,13 @@ TSetting Check(const char* section, const char* key, const char* defaultValue) {
           [](Form& f, const std::string& v) { f.SetMenuCheck(f.*Item, v == "1"); }, INT32_MIN, false, Item};
 }
 
+// A default said as a number where it is defined, in the file's form.
+template <int Value>
+const char* IntegerText() {
+  static const std::string text = std::to_string(Value);
+  return text.c_str();
+}
+
 // A setting of the unattended use from the tray, off by default.
 TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
   row.OnlyWhenSet = true;
@@ -79,8 +88,15 @@ TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
   return row;
 }
 
-std::vector<TSetting> MakeTable() {
-  return {
+// The rows of one start-up stage, given their stage column.
+std::vector<TSetting> Stage(TReadStage stage, std::vector<TSetting> rows) {
+  for (TSetting& row : rows) row.Stage = stage;
+  return rows;
+}
+
+// Read before the index file lists are filled.
+std::vector<TSetting> EarlyRows() {
+  return Stage(TReadStage::BeforeLists, {
       {"dorvella", "Directory", T::Folder, "", [](const Form& f) { return f.DorPath(); },
        [](Form& f, const std::string& v) { f.SetDorPath(WithTrailingBackslash(v)); }},
       Text<&Form::Proxy>("VEK", "Proxy", T::String, ""),
@@ -89,33 +105,43 @@ std::vector<TSetting> MakeTable() {
       // The design position and client area of the window.
       Number<&Form::WindowTop>("Window", "Top", "111", true),
       Number<&Form::WindowLeft>("Window", "Left", "230", true),
-      Number<&Form::WindowWidth>("Window", "Width", "688", true),
-      Number<&Form::WindowHeight>("Window", "Height", "453", true),
+      Number<&Form::WindowWidth>("Window", "Width", IntegerText<DesignClientWidth>(), true),
+      Number<&Form::WindowHeight>("Window", "Height", IntegerText<DesignClientHeight>(), true),
       {"Window", "State", T::WindowState, "Normal",
        [](const Form& f) { return std::string(f.WindowMaximized ? "Maximized" : "Normal"); },
        [](Form& f, const std::string& v) { f.WindowMaximized = v != "Normal"; }},
       Check<&Form::MinStartMenu>("Window", "MinStart", "0"),
       Text<&Form::SoundName>("VEK", "SoundName", T::String, "MailBeep"),
       Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, "$$$$$$$$.idx"),
+  });
+}
+
+// Read once the ignore list has its items, before the selector has its own.
+std::vector<TSetting> ListRows() {
+  return Stage(TReadStage::BeforeSelector, {
       {"VEK", "IgnoreIdxList", T::String, "", [](const Form& f) { return f.IgnoreIdxList(); },
        [](Form& f, const std::string& v) { f.SetIgnoreIdxList(v); }},
       // Kept only when the file exists, so a missing icon is written empty.
       {"VEK", "IconName", T::String, "", [](const Form& f) { return f.IconName; },
        [](Form& f, const std::string& v) { f.SetIconFile(v); }},
+  });
+}
+
+std::vector<TSetting> LateRows() {
+  return Stage(TReadStage::Rest, {
       {"VEK", "IdxType", T::Integer, "0", [](const Form& f) { return std::to_string(f.IdxType()); },
        [](Form& f, const std::string& v) { f.SetIdxType(std::stoi(v)); }},
       Check<&Form::GreedyCheckMenu>("VEK", "GreedyCheck", "1"),
       Check<&Form::NotifySoundMenu>("VEK", "NotifySound", "1"),
       Check<&Form::ExternalCheckMenu>("VEK", "ExternalCheck", "1"),
-      Text<&Form::BoardExp>("VEK", "BoardExp", T::String,
-                            "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>"),
-      Text<&Form::ThreadExp>("VEK", "ThreadExp", T::String, "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>"),
+      Text<&Form::BoardExp>("VEK", "BoardExp", T::String, DefaultBoardExp),
+      Text<&Form::ThreadExp>("VEK", "ThreadExp", T::String, DefaultThreadExp),
       Check<&Form::AutoDorFinMenu>("VEK", "AutoDorFin", "0"),
       Check<&Form::AutoDorRunMenu>("VEK", "AutoDorRun", "0"),
       Check<&Form::AutoInitMenu>("VEK", "AutoInit", "0"),
       Check<&Form::FailedReportMenu>("VEK", "FailedReport", "1"),
       // Seconds; a download cannot be given less than one.
-      Number<&Form::TimeOutTime>("VEK", "TimeOutTime", "15", false, 1),
+      Number<&Form::TimeOutTime>("VEK", "TimeOutTime", IntegerText<DefaultTimeOutTime>(), false, 1),
       // Deployment configuration: ";"-separated lists; a present but empty
       // value turns the treatment off.
       Text<&Form::PrimarySuffixes>("VEK", "PrimarySuffixes", T::String, "5ch.io;5ch.net;bbspink.com"),
@@ -124,7 +150,13 @@ std::vector<TSetting> MakeTable() {
       // Minutes between periodic checks; 0 turns them off.
       Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
       Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
-  };
+  });
+}
+
+std::vector<TSetting> MakeTable() {
+  std::vector<TSetting> table = EarlyRows();
+  for (auto rows : {ListRows(), LateRows()}) table.insert(table.end(), rows.begin(), rows.end());
+  return table;
 }
 
 // Read as text with this marker standing for "no such key".
@@ -245,33 +277,12 @@ void ApplySettingDefaults(TVekMainForm& form) {
   }
 }
 
-const std::vector<const char*>& StartUpKeys(TReadStage stage) {
-  static const std::vector<const char*> beforeLists = {
-      "Directory", "Proxy",     "Top",          "Left",      "Width",     "Height",
-      "State",     "MinStart",  "AutoStart",    "AutoShutDown", "SoundName", "NewIdxName"};
-  static const std::vector<const char*> beforeSelector = {"IgnoreIdxList", "IconName"};
-  static const std::vector<const char*> rest = {
-      "IdxType",   "GreedyCheck", "NotifySound",  "ExternalCheck", "BoardExp",        "ThreadExp",
-      "AutoDorFin", "AutoDorRun", "AutoInit",     "FailedReport",  "TimeOutTime",     "PrimarySuffixes",
-      "RentalDomains", "RentalOldHost", "CheckEvery", "NotifyBalloon"};
-  switch (stage) {
-    case TReadStage::BeforeLists:
-      return beforeLists;
-    case TReadStage::BeforeSelector:
-      return beforeSelector;
-    default:
-      return rest;
-  }
-}
-
 void ReadSettings(TVekMainForm& form, TReadStage stage) {
   const std::string fileName = form.IniFileName();
-  for (const char* key : StartUpKeys(stage)) {
-    for (const TSetting& setting : SettingsTable()) {
-      if (std::string(setting.Key) != key) continue;
-      const std::string text = platform::IniReadString(fileName, setting.Section, setting.Key, Missing);
-      setting.Apply(form, EffectiveValue(setting, text, text == Missing));
-    }
+  for (const TSetting& setting : SettingsTable()) {
+    if (setting.Stage != stage) continue;
+    const std::string text = platform::IniReadString(fileName, setting.Section, setting.Key, Missing);
+    setting.Apply(form, EffectiveValue(setting, text, text == Missing));
   }
 }
 

@@ -22,6 +22,10 @@ enum class TSettingType {
   IdxName,      // a file name in the host directory ending in ".idx"
 };
 
+// Start-up reads vek.ini in three stages around the filling of the two index
+// file lists: the ignore list and the selector need their items first.
+enum class TReadStage { BeforeLists, BeforeSelector, Rest };
+
 struct TSetting {
   const char* Section;
   const char* Key;
@@ -35,13 +39,14 @@ struct TSetting {
   bool Placement = false;
   // Booleans: the menu item whose check mark is the setting.
   TMenuItem TVekMainForm::*Menu = nullptr;
+  TReadStage Stage = TReadStage::Rest;  // when start-up reads it
   int Maximum = INT32_MAX;  // integers only
   // Written at exit only once the file has the key or the value is not the
   // default: settings added later leave a file from before them as it was.
   bool OnlyWhenSet = false;
 };
 
-// In the order exit writes them; start-up reads them in another order.
+// In the order exit writes them, which is also start-up's order within a stage.
 const std::vector<TSetting>& SettingsTable();
 // Section and key compared without regard to ASCII case, as the file does.
 const TSetting* FindSetting(const std::string& section, const std::string& key);
@@ -65,9 +70,7 @@ std::string WithTrailingBackslash(std::string dir);
 // without telling the view: its window may not exist yet.
 void ApplySettingDefaults(TVekMainForm& form);
 
-// Start-up's reading of vek.ini, in three stages around the filling of the two
-// index file lists: the ignore list and the selector need their items first.
-enum class TReadStage { BeforeLists, BeforeSelector, Rest };
+// Start-up's reading of the keys of one stage.
 void ReadSettings(TVekMainForm& form, TReadStage stage);
 // Exit's writing of every key; false (after one message) when a value could
 // not be written.
@@ -81,9 +84,5 @@ bool WriteSettings(TVekMainForm& form);
 // file is read-only or something could not be written; the draft is gone
 // either way.
 bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(const std::string&)>& writeKeys);
-
-// The keys each start-up stage reads, in order (the tests check that together
-// they name every key once).
-const std::vector<const char*>& StartUpKeys(TReadStage stage);
 
 }  // namespace vek

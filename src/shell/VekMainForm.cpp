@@ -2,12 +2,9 @@
 // and exit live in FormLifecycle.cpp, the check run in src/check.
 #include "shell/VekMainForm.h"
 
-#include <cstdio>
-
 #include "check/CheckRun.h"
 #include "check/NextCheck.h"
-#include "check/RunGuard.h"
-#include "platform/Clock.h"
+#include "check/RunSummary.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
@@ -94,31 +91,32 @@ std::vector<std::string> TVekMainForm::RentalDomainList() const { return SplitSe
 TRunSettings TVekMainForm::RunSettings() const {
   TRunSettings s;
   static_cast<TProgramPaths&>(s) = Paths();
-  s.Proxy = Proxy;
-  s.TimeOutTime = TimeOutTime;
-  s.ExternalCheck = ExternalCheck();
+  s.Fetch.SbjPath = SbjPath();
+  s.Fetch.Proxy = Proxy;
+  s.Fetch.TimeOutTime = TimeOutTime;
+  s.Fetch.ExternalCheck = ExternalCheck();
+  s.Fetch.RentalDomains = RentalDomainList();
+  s.Fetch.RentalOldHost = RentalOldHost;
   s.GreedyCheck = GreedyCheck();
-  s.NotifySound = NotifySound();
   s.FailedReport = FailedReport();
+  s.AutoDorFin = AutoDorFin();
+  s.AutoDorRun = AutoDorRun();
   s.MarkFallen = DatDownMenu.Checked;
   s.IgnoreIdxList = IgnoreIdxList();
   s.IdxType = IdxComboBox.ItemIndex;
   if (IdxType() >= 0 && IdxType() < static_cast<int>(IdxComboBox.Items.size()))
     s.IdxTypeName = IdxComboBox.Items[static_cast<size_t>(IdxType())];
-  s.SoundName = SoundName;
-  s.IconName = IconName;
   s.BoardExp = BoardExp;
   s.ThreadExp = ThreadExp;
   s.PrimarySuffixes = PrimarySuffixList();
-  s.RentalDomains = RentalDomainList();
-  s.RentalOldHost = RentalOldHost;
-  s.TimerPeriod = TimerPeriod;
-  s.CheckEvery = CheckEvery;
-  s.NotifyBalloon = NotifyBalloon();
   return s;
 }
 
-void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext()); }
+TProgramSettings TVekMainForm::ProgramSettings() const {
+  return TProgramSettings{SoundName, IconName, NotifySound(), TimerPeriod, CheckEvery, NotifyBalloon()};
+}
+
+void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext(), form.ProgramSettings()); }
 
 // --- log pane -------------------------------------------------------------------
 
@@ -133,20 +131,56 @@ void TVekMainForm::AppendToLogLine(const std::string& text) {
   View.LogLineAppended(text);
 }
 
-std::string TVekMainForm::ElapsedText(uint32_t startTick) const {
-  // Unsigned difference: a wrap of the tick counter in between does no harm.
-  const uint32_t elapsed = Env.TickCount() - startTick;
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f", elapsed / 1000.0);
-  std::string text = buffer;
-  const size_t dot = text.find('.');
-  if (dot != std::string::npos) text[dot] = platform::DecimalSeparator();
-  return text;
-}
-
 // --- commands ---------------------------------------------------------------------
 
-void TVekMainForm::RunUpdateCheck() { vek::RunUpdateCheck(*this); }
+void TVekMainForm::RunUpdateCheck() {
+  Timer.Enabled = false;
+  View.StopTimer();
+  LastRun = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
+  ActOnRunResult();
+}
+
+void TVekMainForm::ActOnRunResult() {
+  if (LastRun.Outcome == TRunOutcome::Refused) {
+    // A refusal for a pause re-arms the run timer for its end.
+    if (LastRun.NextRunAfter != 0) StartCheckTimer(LastRun.NextRunAfter);
+    return;
+  }
+  ShowRunNotice();
+  ArmPeriodicCheck(true);
+  if (LastRun.Outcome == TRunOutcome::Completed && AutoShutDown()) {
+    if (NotifySound()) View.PlaySound(SoundName, true);
+    View.Close();
+  } else if (LastRun.Outcome == TRunOutcome::Completed && NotifySound()) {
+    View.PlaySound(SoundName, false);
+  }
+  SetRunControlsEnabled(true);
+}
+
+void TVekMainForm::ShowRunNotice() {
+  if (!NotifyBalloon()) return;
+  const bool failed = LastRun.Outcome == TRunOutcome::Failed;
+  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun.Error) : SummaryText(SummarizeRun(LastRun)));
+}
+
+void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
+  // Without a host directory every check would be refused.
+  if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
+  const uint32_t delay = NextCheckDelay(RunContext(), RunState, CheckEvery, afterRun);
+  StartCheckTimer(delay);
+  AddLogLine(NextCheckLine(Env, delay));
+  AddLogLine();
+}
+
+void TVekMainForm::SetRunStatus(const std::string& text) {
+  MainStatusBar.SimpleText = text;
+  View.SetStatusText(text);
+}
+
+void TVekMainForm::ShowLogPane() {
+  // The menu item's tag is 1 while the ignore list stands in the log's place.
+  if (IgnoreIdxMenu.Tag == 1) IgnoreIdxMenuClick();
+}
 
 void TVekMainForm::UpdateCheckMenuClick() { RunUpdateCheck(); }
 
@@ -269,23 +303,6 @@ void TVekMainForm::CheckEveryMenuClick() {
   if (CheckEvery > 0) return ArmPeriodicCheck(false);
   Timer.Enabled = false;
   View.StopTimer();
-}
-
-void TVekMainForm::AfterRun() {
-  if (NotifyBalloon()) {
-    const bool failed = LastRunOutcome == TRunOutcome::Failed;
-    View.ShowNotice("VEK", failed ? FirstLineOf(LastRunError) : SummaryText(LastRunSummary));
-  }
-  ArmPeriodicCheck(true);
-}
-
-void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
-  // Without a host directory every check would be refused.
-  if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
-  const uint32_t delay = NextCheckDelay(RunContext(), CheckEvery, afterRun, LastCheckTick, CheckInterval);
-  StartCheckTimer(delay);
-  AddLogLine(NextCheckLine(Env, delay));
-  AddLogLine();
 }
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }

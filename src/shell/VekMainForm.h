@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "check/RunSummary.h"
+#include "check/CheckRun.h"
 #include "platform/Env.h"
 #include "reports/RunContext.h"
 #include "shell/Components.h"
@@ -17,7 +17,10 @@
 
 namespace vek {
 
-class TVekMainForm : public IRunLog {
+inline constexpr int DesignClientWidth = 688;
+inline constexpr int DesignClientHeight = 453;
+
+class TVekMainForm : public IRunLog, public IRunProgress {
  public:
   TVekMainForm(IVekView& view, platform::TEnv& env);
 
@@ -96,7 +99,8 @@ class TVekMainForm : public IRunLog {
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
-  // --- window placement ("Window" section) ---
+  // --- window placement ("Window" section); the size is the client area's,
+  // by default the one the window is designed for ---
   int WindowTop = 0;
   int WindowLeft = 0;
   int WindowWidth = 0;
@@ -108,44 +112,47 @@ class TVekMainForm : public IRunLog {
   bool AutoInitSwitch = false;
 
   // --- run state kept between runs ---
-  uint32_t LastCheckTick = 0;
-  uint32_t CheckInterval = 0;
-  TFileLock SettingsLock;  // held between runs from the end of the first one
-  uint32_t TimerPeriod = 0;
+  TRunState RunState;
+  uint32_t TimerPeriod = 0;  // the timer resolution asked for at start-up
 
   // --- log pane ---
   void AddLogLine(const std::string& text = "") override;
   void AppendToLogLine(const std::string& text) override;
   void ProcessMessages() override { View.ProcessMessages(); }
-  std::string ElapsedText(uint32_t startTick) const;
 
   // What the steps of a check run read: the settings as they stand now, the
-  // log pane and the clock.
+  // log pane and the clock; and the settings of the program around the run
+  // that its configuration block shows.
   TRunSettings RunSettings() const;
   TRunContext RunContext() { return TRunContext{RunSettings(), *this, Env}; }
+  TProgramSettings ProgramSettings() const;
 
-  // How the last call of RunUpdateCheck ended, for front-ends that report it
-  // (the console command's exit status).
-  enum class TRunOutcome { None, Refused, Completed, Failed };
-  TRunOutcome LastRunOutcome = TRunOutcome::None;
-  std::string LastRunError;
-  TRunSummary LastRunSummary;  // of the last run that completed
+  // How the last call of RunUpdateCheck ended and what it found, for
+  // front-ends that report it (the console command's exit status, the
+  // window's message).
+  TRunResult LastRun;
 
-  // What follows every run that started, completed or failed: the notice
-  // from the tray, and the timer armed for the next periodic check.
-  void AfterRun();
   // Arms the timer for the next periodic check when "CheckEvery" is on and
   // the program stays open for it ("AutoShutDown" wins), and says when in the
   // log: right after a run, or at start (and when the interval changes),
   // counting from the settings file's stamp.
   void ArmPeriodicCheck(bool afterRun);
 
+  // --- a run's progress, shown in the components and the view ---
+  void SetRunTitle(const std::string& title) override { View.SetApplicationTitle(title); }
+  void SetRunStatus(const std::string& text) override;
+  void SetTrayFrame(int frame) override { View.SetTrayImage(frame); }
+  void SetRunControlsEnabled(bool enabled) override;
+  void ShowLogPane() override;
+  void OpenDocument(const std::string& path) override { View.OpenDocument(path); }
+  void CloseHostBrowser() override { FinDorMenuClick(); }
+  void StartHostBrowser() override { RunDorMenuClick(); }
+
   // --- commands ---
   void RunUpdateCheck();
   void UpdateCheckMenuClick();
   void TimerTimer();
   void StartCheckTimer(unsigned milliseconds);
-  void SetRunControlsEnabled(bool enabled);
   void InitNewReportMenuClick();
   void WMStartCheck();
   void CheckMenuClick(TMenuItem& item);
@@ -215,6 +222,10 @@ class TVekMainForm : public IRunLog {
 
  private:
   void SetComponentEnabled(TComponent& component, bool enabled);
+  // Sound and closing after a run that got through, the controls back on;
+  // after every run that started, the notice and the next periodic check.
+  void ActOnRunResult();
+  void ShowRunNotice();
   std::string AppPath_;
   std::string DorPath_;
 };

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
-#include "check/CheckRun.h"
+#include "check/Configuration.h"
 #include "check/RunGuard.h"
 #include "platform/Files.h"
 #include "platform/UserPaths.h"
@@ -18,6 +18,7 @@ class RunGuard : public ::testing::Test {
     Fixture.View.Log.clear();
     return form;
   }
+  static TRunRefusal Guard(TVekMainForm& form) { return CheckRestraint(form.RunContext(), form.RunState); }
   void StampSettings(int64_t secondsAgo) {
     SetFileWriteTime(Fixture.App("vek.ini"), TimeOfSeconds(Fixture.Env.UtcSeconds - secondsAgo));
   }
@@ -28,7 +29,9 @@ TEST_F(RunGuard, RefusesWithoutHostDirectoryAndLeavesTimerStopped) {
   TVekMainForm& form = Fixture.Create();
   Fixture.View.Log.clear();
   ASSERT_TRUE(form.DorPath().empty());
-  EXPECT_TRUE(IsCheckRestrained(form));
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun.NextRunAfter, 0u);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{"ERROR: Dorvellaのディレクトリが設定されていません", ""}));
   EXPECT_TRUE(Fixture.View.ArmedTimers.empty());
   EXPECT_FALSE(form.Timer.Enabled);
@@ -37,7 +40,8 @@ TEST_F(RunGuard, RefusesWithoutHostDirectoryAndLeavesTimerStopped) {
 TEST_F(RunGuard, ThreeMinuteRuleCountsFromTheSettingsFileStamp) {
   TVekMainForm& form = Start();
   StampSettings(42);
-  EXPECT_TRUE(IsCheckRestrained(form));
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
                                   "ERROR: 自主規制で3分以内の再チェックを抑止しています。",
                                   "       前回に更新チェックをしたのは 42 秒前です。",
@@ -61,29 +65,27 @@ TEST_F(RunGuard, ThreeMinuteRuleBoundaries) {
     fixture.WriteSettings();
     TVekMainForm& form = fixture.Create();
     SetFileWriteTime(fixture.App("vek.ini"), TimeOfSeconds(fixture.Env.UtcSeconds - c.secondsAgo));
-    EXPECT_EQ(IsCheckRestrained(form), c.refused) << c.secondsAgo;
-    if (c.refused) {
-      EXPECT_EQ(fixture.View.ArmedTimers, std::vector<unsigned>{c.timer}) << c.secondsAgo;
-    } else {
-      EXPECT_TRUE(fixture.View.ArmedTimers.empty()) << c.secondsAgo;
-    }
+    const TRunRefusal refusal = Guard(form);
+    EXPECT_EQ(refusal.Refused, c.refused) << c.secondsAgo;
+    EXPECT_EQ(refusal.RetryAfter, c.timer) << c.secondsAgo;
   }
 }
 
 TEST_F(RunGuard, MissingSettingsFileDoesNotRefuse) {
   TVekMainForm& form = Start();
   ASSERT_TRUE(platform::DeleteFile(Fixture.App("vek.ini")));
-  EXPECT_FALSE(IsCheckRestrained(form));
+  EXPECT_FALSE(Guard(form).Refused);
   EXPECT_TRUE(Fixture.View.Log.empty());
   EXPECT_FALSE(Exists(Fixture.App("vek.ini")));
 }
 
 TEST_F(RunGuard, IntervalRuleRefusesAndReArmsForTheRest) {
   TVekMainForm& form = Start();
-  form.LastCheckTick = Fixture.Env.Tick;
-  form.CheckInterval = 80000;
+  form.RunState.LastCheckTick = Fixture.Env.Tick;
+  form.RunState.CheckInterval = 80000;
   Fixture.Env.Tick += 30000;
-  EXPECT_TRUE(IsCheckRestrained(form));
+  form.UpdateCheckMenuClick();
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
                                   "ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。",
                                   "       前回に更新チェックをしたのは 30 秒前です。",
@@ -96,17 +98,16 @@ TEST_F(RunGuard, IntervalRuleRefusesAndReArmsForTheRest) {
 TEST_F(RunGuard, IntervalRuleOverridesTheStampAndSurvivesTickWrap) {
   TVekMainForm& form = Start();
   StampSettings(0);  // would refuse under the three-minute rule
-  form.CheckInterval = 80000;
-  form.LastCheckTick = 0xFFFFF000u;
+  form.RunState.CheckInterval = 80000;
+  form.RunState.LastCheckTick = 0xFFFFF000u;
   Fixture.Env.Tick = 0x00010000u;  // 69632 ms later, across the wrap
-  EXPECT_TRUE(IsCheckRestrained(form));
-  EXPECT_EQ(Fixture.View.ArmedTimers, std::vector<unsigned>{80000 - 69632 + 1});
-  Fixture.View.ArmedTimers.clear();
+  EXPECT_EQ(Guard(form).RetryAfter, 80000u - 69632 + 1);
+  EXPECT_EQ(form.RunState.PauseLeft(Fixture.Env.Tick), 80000u - 69632);
   Fixture.Env.Tick += 10368;  // exactly the interval
-  EXPECT_FALSE(IsCheckRestrained(form));
-  form.CheckInterval = 0;
-  EXPECT_FALSE(IsCheckRestrained(form));
-  EXPECT_TRUE(Fixture.View.ArmedTimers.empty());
+  EXPECT_FALSE(Guard(form).Refused);
+  EXPECT_EQ(form.RunState.PauseLeft(Fixture.Env.Tick), 0u);
+  form.RunState.CheckInterval = 0;
+  EXPECT_FALSE(Guard(form).Refused);
 }
 
 TEST_F(RunGuard, ConfigurationBlock) {

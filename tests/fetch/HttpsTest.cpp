@@ -97,7 +97,7 @@ class HttpsTest : public ::testing::Test {
     return std::string(scheme) + "://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
   }
   std::string Cache(const std::string& boardUrl) const { return Dir.Path() + SubjectCacheName(boardUrl) + ".txt"; }
-  bool Fetch(const std::string& url) { return FetchSubject(Getter, Settings, nullptr, url); }
+  bool Fetch(const std::string& url) { return FetchSubject(Getter, Settings, platform::TEnv::Default(), nullptr, url); }
 
   static inline std::unique_ptr<test::BoardServerProcess> Server;
   test::TempDir Dir;

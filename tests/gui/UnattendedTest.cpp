@@ -40,9 +40,9 @@ class Unattended : public ::testing::Test {
   void Fire() {
     ASSERT_TRUE(F.Form->Timer.Enabled);
     Clock.Pass(F.Form->Timer.Interval);
-    F.Form->LastRunOutcome = TVekMainForm::TRunOutcome::None;
+    F.Form->LastRun = {};
     SendMessageW(F.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
-    ASSERT_EQ(F.Form->LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << F.Form->LastRunError;
+    ASSERT_EQ(F.Form->LastRun.Outcome, TRunOutcome::Completed) << F.Form->LastRun.Error;
   }
   std::string LastLogLine() const {
     const auto& lines = F.Form->LogMemo.Lines;

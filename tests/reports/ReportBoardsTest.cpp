@@ -44,28 +44,28 @@ std::string NewIdxRewritten(int lines) {
 
 class ReportBoardsTest : public ::testing::Test {
  protected:
-  std::string NewDat() const { return ReadFile(F.Form->NewReportDatName()); }
-  std::string NewIdxText() const { return ReadFile(F.Form->NewReportIdxName()); }
+  std::string NewDat() const { return ReadFile(F.Settings.NewReportDatName()); }
+  std::string NewIdxText() const { return ReadFile(F.Settings.NewReportIdxName()); }
   test::TReportsFixture F;
 };
 
 TEST_F(ReportBoardsTest, DeadReportWithOneThread) {
   F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "a,b", "egg.5ch.net", "news", "100", "1", "1", "-1"));
-  WriteDeadReport(F.Form->RunContext(), ListOf({"egg.5ch.net\\news\\100.idx"}));
-  EXPECT_EQ(ReadFile(F.Form->DeadReportDatName()),
+  WriteDeadReport(F.Run(), ListOf({"egg.5ch.net\\news\\100.idx"}));
+  EXPECT_EQ(ReadFile(F.Settings.DeadReportDatName()),
             DeadFirst + "\r\n" + Name + ",," + T + ",a＠｀b<BR>" +
                 Link("http://egg.5ch.net/test/read.cgi/news/100/") + ",");
-  EXPECT_EQ(ReadFile(F.Form->DeadReportIdxName()),
+  EXPECT_EQ(ReadFile(F.Settings.DeadReportIdxName()),
             "3\t32\t5\tまた～りとDAT落ちしたスレを紹介するスレ\tlocalhost\tvek\t1030000000\t2\t2\t1\t" + T +
                 "\t\tVEK\t0\t\t\t0\t\t\t\t\t");
   // "～" is stored as 81 60.
-  EXPECT_NE(ReadFile(F.Form->DeadReportIdxName()).find("\x81\x60"), std::string::npos);
+  EXPECT_NE(ReadFile(F.Settings.DeadReportIdxName()).find("\x81\x60"), std::string::npos);
 }
 
 TEST_F(ReportBoardsTest, TitleCommasKeepFiveFields) {
   F.WriteIndex("egg.5ch.net\\news\\1.idx", ThreadRecord("0", "表,ソ,,x", "egg.5ch.net", "news", "1", "1", "1", "-1"));
-  WriteDeadReport(F.Form->RunContext(), ListOf({"egg.5ch.net\\news\\1.idx"}));
-  std::string dat = ReadFile(F.Form->DeadReportDatName());
+  WriteDeadReport(F.Run(), ListOf({"egg.5ch.net\\news\\1.idx"}));
+  std::string dat = ReadFile(F.Settings.DeadReportDatName());
   std::string line2 = dat.substr(dat.find("\r\n") + 2);
   EXPECT_EQ(std::count(line2.begin(), line2.end(), ','), 4);
   EXPECT_NE(line2.find("表＠｀ソ＠｀＠｀x<BR>"), std::string::npos) << line2;
@@ -74,24 +74,24 @@ TEST_F(ReportBoardsTest, TitleCommasKeepFiveFields) {
 TEST_F(ReportBoardsTest, DeadReportWithTwoThreadsAndShortIndex) {
   F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "First", "egg.5ch.net", "news", "100", "1", "1", "-1"));
   F.WriteIndex("e.org%3A8080\\bbs\\123.idx", "1\t0\t5");
-  WriteDeadReport(F.Form->RunContext(), ListOf({"egg.5ch.net\\news\\100.idx", "e.org%3A8080\\bbs\\123.idx"}));
-  std::string dat = ReadFile(F.Form->DeadReportDatName());
+  WriteDeadReport(F.Run(), ListOf({"egg.5ch.net\\news\\100.idx", "e.org%3A8080\\bbs\\123.idx"}));
+  std::string dat = ReadFile(F.Settings.DeadReportDatName());
   std::string line2 = dat.substr(dat.find("\r\n") + 2);
   EXPECT_EQ(line2, Name + ",," + T + ",First<BR>" + Link("http://egg.5ch.net/test/read.cgi/news/100/") +
-                       "<BR><BR>" + F.Form->LogPath() + "e.org%3A8080\\bbs\\123.idx<BR>" +
+                       "<BR><BR>" + F.Settings.LogPath() + "e.org%3A8080\\bbs\\123.idx<BR>" +
                        Link("http://e.org:8080/test/read.cgi/bbs/123/") + ",");
 }
 
 TEST_F(ReportBoardsTest, EmptyDeadListWritesNothing) {
-  WriteDeadReport(F.Form->RunContext(), TStringList());
-  EXPECT_FALSE(test::Exists(F.Form->DeadReportDatName()));
-  EXPECT_FALSE(test::Exists(F.Form->DeadReportIdxName()));
+  WriteDeadReport(F.Run(), TStringList());
+  EXPECT_FALSE(test::Exists(F.Settings.DeadReportDatName()));
+  EXPECT_FALSE(test::Exists(F.Settings.DeadReportIdxName()));
 }
 
 TEST_F(ReportBoardsTest, ResetWritesOneLineReportAndSnapshots) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>One (1)", "no mark", "2.dat<>Two (2)"});
   F.WriteIndex("localhost\\vek\\1030000000.idx", "dead report");
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst);
   EXPECT_EQ(NewIdxText(), NewIdx);
   EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "1.dat\r\n\r\n2.dat\r\n");
@@ -100,20 +100,20 @@ TEST_F(ReportBoardsTest, ResetWritesOneLineReportAndSnapshots) {
 
 TEST_F(ReportBoardsTest, ResetWithoutLogDirectoryDoesNothing) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>One (1)"});
-  F.Form->SetDorPath(F.Root / "nohost\\");
-  InitNewReport(F.Form->RunContext());
-  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
+  F.Settings.DorPath = F.Root / "nohost\\";
+  InitNewReport(F.Run());
+  EXPECT_FALSE(test::Exists(F.Settings.NewReportDatName()));
   EXPECT_FALSE(test::Exists(F.SbjDir() + "egg.5ch.net%2Fnews.lst"));
 }
 
 TEST_F(ReportBoardsTest, NewThreadsAreReportedOnceGroupedByBoard) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
   F.WriteCache("e.org%3A81%2Fbbs.txt", {"7.dat<>Seven (7)"});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"3.dat<>Third, with comma (2)", "1.dat<>Old (5)", "2.dat<>Second (1)"});
   F.WriteCache("brand.new%2Fx.txt", {"9.dat<>Not yet (1)"});  // no snapshot yet: not reported
 
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   std::string response = Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
                          Entry("Third＠｀ with comma (2)", "http://egg.5ch.net/test/read.cgi/news/3/") +
                          Entry("Second (1)", "http://egg.5ch.net/test/read.cgi/news/2/") + ",";
@@ -123,17 +123,17 @@ TEST_F(ReportBoardsTest, NewThreadsAreReportedOnceGroupedByBoard) {
   EXPECT_EQ(ReadFile(F.SbjDir() + "brand.new%2Fx.lst"), "9.dat\r\n");
 
   // Right after, nothing is new: an empty response is appended.
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + response + "\r\n" + Name + ",," + T + ",,\r\n");
   EXPECT_EQ(NewIdxText(), NewIdxRewritten(3));
 }
 
 TEST_F(ReportBoardsTest, KnownKeysIgnoreLetterCase) {
   F.WriteCache("e.org%2Fb.txt", {});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteSnapshot("e.org%2Fb.txt", {"1.DAT", "KEY_A.dat", "2.dat"});
   F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "key_a.DAT<>A (1)", "key_b.dat<>B (1)", "3.dat<>Three (1)"});
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
                           Entry("B (1)", "http://e.org/test/read.cgi/b/key_b/") +
                           Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
@@ -146,7 +146,7 @@ TEST_F(ReportBoardsTest, BoardsWithoutNewThreadsKeepOrRefreshTheirSnapshots) {
   F.WriteCache("egg.5ch.net%2Fquiet.txt", {"1.dat<>One (1)", "no mark", "2.dat<>Two (2)"});
   F.WriteCache("egg.5ch.net%2Fbumped.txt", {"3.dat<>Three (1)", "4.dat<>Four (1)"});
   F.WriteCache("egg.5ch.net%2Fbusy.txt", {"5.dat<>Five (1)"});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   const platform::SystemTime old{2001, 2, 0, 3, 4, 5, 6, 0};
   SetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fquiet.lst", old);
   SetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fbumped.lst", old);
@@ -154,7 +154,7 @@ TEST_F(ReportBoardsTest, BoardsWithoutNewThreadsKeepOrRefreshTheirSnapshots) {
   F.WriteCache("egg.5ch.net%2Fbumped.txt", {"4.dat<>Four (2)", "3.dat<>Three (1)"});
   F.WriteCache("egg.5ch.net%2Fbusy.txt", {"6.dat<>Six (1)", "5.dat<>Five (2)"});
 
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/busy/") +
                           Entry("Six (1)", "http://egg.5ch.net/test/read.cgi/busy/6/") + ",\r\n");
   EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fquiet.lst"), "1.dat\r\n\r\n2.dat\r\n");
@@ -163,30 +163,60 @@ TEST_F(ReportBoardsTest, BoardsWithoutNewThreadsKeepOrRefreshTheirSnapshots) {
   EXPECT_NE(GetFileWriteTime(F.SbjDir() + "egg.5ch.net%2Fbumped.lst").Year, 2001);
   EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fbusy.lst"), "6.dat\r\n5.dat\r\n");
   // The window is kept responsive on every board, quiet ones included.
-  EXPECT_GE(F.View.Pumps, 3);
+  EXPECT_GE(F.Log.Pumps, 3);
 }
 
 // A snapshot that only misses its last line end is not the board's
 // snapshot: the board is compared key by key and its snapshot rewritten.
 TEST_F(ReportBoardsTest, NearlyEqualSnapshotIsComparedKeyByKey) {
   F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "2.dat<>Two (1)"});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   test::WriteFile(F.SbjDir() + "e.org%2Fb.lst", "1.dat\r\n2.dat");
   F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "2.dat<>Two (1)", "3.dat<>Three (1)"});
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
                           Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
   EXPECT_EQ(ReadFile(F.SbjDir() + "e.org%2Fb.lst"), "1.dat\r\n2.dat\r\n3.dat\r\n");
 }
 
+// The rental service sends its top thread once more at the end of its list;
+// the cache keeps both lines, the report names the thread once per board,
+// from its first line. The same key on another board is another thread.
+TEST_F(ReportBoardsTest, AThreadListedTwiceIsReportedOnce) {
+  F.WriteCache("rental.example%2Fgame%2F4567.txt", {"1100000000.dat<>Old (50)"});
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)"});
+  InitNewReport(F.Form->RunContext());
+  F.WriteCache("rental.example%2Fgame%2F4567.txt",
+               {"1100000000.dat<>Old (51)", "1200000000.dat<>Second (3)", "1200000000.dat<>Second (4)",
+                "1300000000.dat<>Top (12)", "1300000000.dat<>Top (12)"});
+  WriteNewReport(F.Form->RunContext());
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)", "1300000000.dat<>Top (1)"});
+  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Form->RunContext());
+
+  EXPECT_EQ(NewDat(),
+            NewFirst + "\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,"
+            "<font color=\"8B2222\"><b>---------- http://rental.example/game/4567/ ----------</b></font><br>"
+            "&nbsp; &nbsp; Second (3)<br>&nbsp; &nbsp; <a href=\"http://rental.example/game/test/read.cgi/4567/1200000000/\" "
+            "target=\"_blank\">http://rental.example/game/test/read.cgi/4567/1200000000/</a><br><br>"
+            "&nbsp; &nbsp; Top (12)<br>&nbsp; &nbsp; <a href=\"http://rental.example/game/test/read.cgi/4567/1300000000/\" "
+            "target=\"_blank\">http://rental.example/game/test/read.cgi/4567/1300000000/</a><br><br>,\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,"
+            "<font color=\"8B2222\"><b>---------- http://egg.5ch.net/news/ ----------</b></font><br>"
+            "&nbsp; &nbsp; Top (1)<br>&nbsp; &nbsp; <a href=\"http://egg.5ch.net/test/read.cgi/news/1300000000/\" "
+            "target=\"_blank\">http://egg.5ch.net/test/read.cgi/news/1300000000/</a><br><br>,\r\n"
+            "<b>VEK</b>,,2026/12/07 21:05:09,,\r\n");
+}
+
 TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {});
   F.WriteCache("egg.5ch.net%2Fpoem.txt", {});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>N (1)"});
   F.WriteCache("egg.5ch.net%2Fpoem.txt", {"2.dat<>P (1)"});
-  test::WriteFile(F.Form->NonReportListName(), "\r\nnews\r\n");
-  WriteNewReport(F.Form->RunContext());
+  test::WriteFile(F.Settings.NonReportListName(), "\r\nnews\r\n");
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/poem/") +
                           Entry("P (1)", "http://egg.5ch.net/test/read.cgi/poem/2/") + ",\r\n");
   EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "1.dat\r\n");
@@ -194,12 +224,12 @@ TEST_F(ReportBoardsTest, ExcludedBoardsAreSkippedButStillSnapshotted) {
 
 TEST_F(ReportBoardsTest, DeletedIndexResetsTheReportBeforeAppending) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
-  InitNewReport(F.Form->RunContext());
-  WriteNewReport(F.Form->RunContext());
-  WriteNewReport(F.Form->RunContext());
-  platform::DeleteFile(F.Form->NewReportIdxName());
+  InitNewReport(F.Run());
+  WriteNewReport(F.Run());
+  WriteNewReport(F.Run());
+  platform::DeleteFile(F.Settings.NewReportIdxName());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)", "2.dat<>Fresh (1)"});
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   // The reset empties the report to its first line; this run's response follows.
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
                           Entry("Fresh (1)", "http://egg.5ch.net/test/read.cgi/news/2/") + ",\r\n");
@@ -208,10 +238,10 @@ TEST_F(ReportBoardsTest, DeletedIndexResetsTheReportBeforeAppending) {
 
 TEST_F(ReportBoardsTest, MissingLogIsRecreatedWithItsIndex) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
-  InitNewReport(F.Form->RunContext());
-  WriteNewReport(F.Form->RunContext());
-  platform::DeleteFile(F.Form->NewReportDatName());
-  WriteNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
+  WriteNewReport(F.Run());
+  platform::DeleteFile(F.Settings.NewReportDatName());
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + ",,\r\n");
   EXPECT_EQ(NewIdxText(), NewIdxRewritten(2));
 }
@@ -221,7 +251,7 @@ TEST_F(ReportBoardsTest, MissingLogIsRecreatedWithItsIndex) {
 // run makes them agree again.
 TEST_F(ReportBoardsTest, CutOffReportNeverCountsAMissingResponse) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)", "2.dat<>Fresh (1)"});
   const auto lines = [&] {
     const std::string dat = NewDat();
@@ -239,11 +269,11 @@ TEST_F(ReportBoardsTest, CutOffReportNeverCountsAMissingResponse) {
     platform::SetReplaceInterruptHookForTests([&] {
       if (++writes == cut) throw std::runtime_error("killed");
     });
-    EXPECT_THROW(WriteNewReport(F.Form->RunContext()), std::runtime_error);
+    EXPECT_THROW(WriteNewReport(F.Run()), std::runtime_error);
     platform::SetReplaceInterruptHookForTests(nullptr);
     EXPECT_LE(counted(), lines()) << "cut at write " << cut;
   }
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   EXPECT_EQ(counted(), lines());
   EXPECT_EQ(NewIdxText(), NewIdxRewritten(lines()));
 }
@@ -251,17 +281,17 @@ TEST_F(ReportBoardsTest, CutOffReportNeverCountsAMissingResponse) {
 TEST_F(ReportBoardsTest, NoLogDirectorySkipsTheReportAndKeepsTheSnapshot) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1.dat<>Old (1)"});
   F.WriteSnapshot("egg.5ch.net%2Fnews.txt", {});
-  F.Form->SetDorPath(F.Root / "nohost\\");
-  WriteNewReport(F.Form->RunContext());
-  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
+  F.Settings.DorPath = F.Root / "nohost\\";
+  WriteNewReport(F.Run());
+  EXPECT_FALSE(test::Exists(F.Settings.NewReportDatName()));
   EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"), "");
   EXPECT_NE(F.LogText().find("New thread report skipped"), std::string::npos);
 }
 
 TEST_F(ReportBoardsTest, NoCacheFilesWritesNothing) {
-  WriteNewReport(F.Form->RunContext());
-  EXPECT_FALSE(test::Exists(F.Form->NewReportDatName()));
-  EXPECT_FALSE(test::Exists(F.Form->NewReportIdxName()));
+  WriteNewReport(F.Run());
+  EXPECT_FALSE(test::Exists(F.Settings.NewReportDatName()));
+  EXPECT_FALSE(test::Exists(F.Settings.NewReportIdxName()));
 }
 
 TEST(FormatTemplate, OnlyPercentSAndPercentPercent) {
@@ -280,11 +310,11 @@ TEST(FormatTemplate, OnlyPercentSAndPercentPercent) {
 
 TEST_F(ReportBoardsTest, UnusableTemplatesFallBackToTheDefaults) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"5.dat<>Five (1)"});
-  F.Form->BoardExp = "%s %s %n";
-  F.Form->ThreadExp = "<%s|%s|%s>";
-  WriteNewReport(F.Form->RunContext());
+  F.Settings.BoardExp = "%s %s %n";
+  F.Settings.ThreadExp = "<%s|%s|%s>";
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://egg.5ch.net/news/") +
                           Entry("Five (1)", "http://egg.5ch.net/test/read.cgi/news/5/") + ",\r\n");
   EXPECT_NE(F.LogText().find("BoardExp cannot be used"), std::string::npos) << F.LogText();
@@ -293,11 +323,11 @@ TEST_F(ReportBoardsTest, UnusableTemplatesFallBackToTheDefaults) {
 
 TEST_F(ReportBoardsTest, UserTemplatesAreFilledInOrder) {
   F.WriteCache("egg.5ch.net%2Fnews.txt", {});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"5.dat<>Five (1)"});
-  F.Form->BoardExp = "[%s]";
-  F.Form->ThreadExp = "{%s}";
-  WriteNewReport(F.Form->RunContext());
+  F.Settings.BoardExp = "[%s]";
+  F.Settings.ThreadExp = "{%s}";
+  WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + ",[http://egg.5ch.net/news/]{Five (1)},\r\n");
   EXPECT_EQ(F.LogText(), "");
 }

@@ -1,7 +1,8 @@
-// The scratch host tree and form shared by the report tests.
+// The scratch host tree and run settings shared by the report tests.
 #include "ReportsFixture.h"
 
 #include "platform/Files.h"
+#include "reports/NewReport.h"
 
 namespace vek::test {
 
@@ -23,11 +24,12 @@ std::string ThreadRecord(const std::string& flags, const std::string& title, con
 
 TReportsFixture::TReportsFixture() {
   platform::CreateDirectories(LogDir());
-  Form = std::make_unique<TVekMainForm>(View, Env);
-  Form->FormCreate({}, AppDir());
-  Form->SetDorPath(DorDir());
-  View.Lines.clear();
-  View.Pumps = 0;
+  platform::CreateDirectories(SbjDir());
+  Settings.AppPath = AppDir();
+  Settings.DorPath = DorDir();
+  Settings.BoardExp = DefaultBoardExp;
+  Settings.ThreadExp = DefaultThreadExp;
+  Settings.PrimarySuffixes = {"5ch.io", "5ch.net", "bbspink.com"};
 }
 
 TReportsFixture::~TReportsFixture() = default;
@@ -53,7 +55,7 @@ void TReportsFixture::WriteSnapshot(const std::string& cacheFileName, const std:
 
 std::string TReportsFixture::LogText() const {
   std::string text;
-  for (const std::string& line : View.Lines) text += line + "\n";
+  for (const std::string& line : Log.Lines) text += line + "\n";
   return text;
 }
 

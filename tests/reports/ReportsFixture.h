@@ -1,38 +1,28 @@
-// A main form over a scratch program directory and host directory, with a
-// recording view and a clock fixed at 2026/12/07 21:05:09, plus helpers that
+// The settings of a run over a scratch program directory and host directory
+// (the program's defaults otherwise), with a recording log and a clock fixed
+// at 2026/12/07 21:05:09, plus helpers that
 // build index files and subject caches the way the host browser and the
 // board fetch leave them.
 #pragma once
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "platform/Env.h"
-#include "shell/VekMainForm.h"
-#include "shell/VekView.h"
+#include "reports/RunContext.h"
 #include "support/StringList.h"
 
 namespace vek::test {
 
-class TRecordingView : public IVekView {
+// The log pane as the steps write it, line by line, and the pumps they ask for.
+class TRecordingLog : public IRunLog {
  public:
-  void ComponentChanged(const TComponent&) override {}
-  void LogLineAdded(const std::string& line) override { Lines.push_back(line); }
-  void LogLineAppended(const std::string& text) override {
+  void AddLogLine(const std::string& line) override { Lines.push_back(line); }
+  void AppendToLogLine(const std::string& text) override {
     if (Lines.empty()) Lines.emplace_back();
     Lines.back() += text;
   }
-  void SetApplicationTitle(const std::string&) override {}
-  void SetStatusText(const std::string&) override {}
-  void SetTrayImage(int) override {}
   void ProcessMessages() override { ++Pumps; }
-  void ArmTimer(unsigned) override {}
-  void StopTimer() override {}
-  void OpenDocument(const std::string&) override {}
-  void PlaySound(const std::string&, bool) override {}
-  void ShowMessage(const std::string&) override {}
-  void Close() override {}
 
   std::vector<std::string> Lines;
   int Pumps = 0;
@@ -74,10 +64,12 @@ class TReportsFixture {
   void WriteSnapshot(const std::string& cacheFileName, const std::vector<std::string>& keys) const;
   std::string LogText() const;  // the view's log lines joined by "\n"
 
+  TRunContext Run() { return TRunContext{Settings, Log, Env}; }
+
   TempDir Root;
-  TRecordingView View;
+  TRecordingLog Log;
   TFixedEnv Env;
-  std::unique_ptr<TVekMainForm> Form;
+  TRunSettings Settings;
 };
 
 TStringList ListOf(const std::vector<std::string>& lines);

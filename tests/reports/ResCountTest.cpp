@@ -93,7 +93,7 @@ class ResCountTest : public ::testing::Test {
     TStringList dat = ListOf(datList);
     Update.Clear();
     Dead.Clear();
-    UpdateResCounts(F.Form->RunContext(), dat, Update, Dead);
+    UpdateResCounts(F.Run(), dat, Update, Dead);
   }
   test::TReportsFixture F;
   TStringList Update, Dead;
@@ -128,11 +128,11 @@ TEST_F(ResCountTest, WritesCountsAndCollectsNewsAndFallenThreads) {
   EXPECT_EQ(GetFileWriteTime(F.LogDir() + SamePath).Year, 2001);
   EXPECT_EQ(F.ReadIndex(GonePath), gone);  // the mark is off by default
   EXPECT_EQ(F.ReadIndex(ZeroPath), ThreadRecord("0", "Zero", "egg.5ch.net", "news", "400", "10", "10", "-1") + "\r\n");
-  EXPECT_GE(F.View.Pumps, 4);
+  EXPECT_GE(F.Log.Pumps, 4);
 }
 
 TEST_F(ResCountTest, FallenMarkWhenTheOptionIsOnOnceTheRunEnds) {
-  F.Form->DatDownMenu.Checked = true;
+  F.Settings.MarkFallen = true;
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"100.dat<>Other (1)"});
   std::string rest = "0\tGone\tegg.5ch.net\tnews\t300\t5\t5\t-1" + std::string(11, '\t');
   F.WriteIndex(GonePath, "1\t32\t" + rest + "\r\nsecond\r\n");
@@ -140,18 +140,18 @@ TEST_F(ResCountTest, FallenMarkWhenTheOptionIsOnOnceTheRunEnds) {
   EXPECT_EQ(Dead.Items, std::vector<std::string>{GonePath});
   // Not yet: the mark waits until the run has published its reports.
   EXPECT_EQ(F.ReadIndex(GonePath), "1\t32\t" + rest + "\r\nsecond\r\n");
-  MarkFallenThreads(F.Form->RunContext(), Dead);
+  MarkFallenThreads(F.Run(), Dead);
   EXPECT_EQ(F.ReadIndex(GonePath), "1\t48\t" + rest + "\r\n");
-  F.Form->DatDownMenu.Checked = false;
+  F.Settings.MarkFallen = false;
   F.WriteIndex(GonePath, "1\t32\t" + rest + "\r\n");
-  MarkFallenThreads(F.Form->RunContext(), Dead);
+  MarkFallenThreads(F.Run(), Dead);
   EXPECT_EQ(F.ReadIndex(GonePath), "1\t32\t" + rest + "\r\n");
 }
 
 TEST_F(ResCountTest, BoardWithoutCacheIsLeftAlone) {
   std::string record = ThreadRecord("0", "T", "egg.5ch.net", "news", "100", "1", "1", "-1");
   F.WriteIndex(NewsPath, record);
-  F.Form->DatDownMenu.Checked = true;
+  F.Settings.MarkFallen = true;
   Run({NewsPath, SamePath});
   EXPECT_EQ(Update.Count(), 0);
   EXPECT_EQ(Dead.Count(), 0);
@@ -190,7 +190,7 @@ TEST_F(ResCountTest, CacheNamesOfThreadPaths) {
 TEST_F(ResCountTest, UnsafePathsAreNeverReadOrWritten) {
   // A thread path that climbs out of the log directory, with a cache that
   // would match it: it must be refused, not marked.
-  F.Form->DatDownMenu.Checked = true;
+  F.Settings.MarkFallen = true;
   const std::string escape = "..\\outside.5ch.net\\1.idx";
   test::WriteFile(F.Root / "dor\\outside.5ch.net\\1.idx", "1\t0\tx");
   F.WriteCache("..%2Foutside.5ch.net.txt", {"2.dat<>x (1)"});

@@ -35,17 +35,6 @@ TEST(FormCommands, RunControlsInTheirOrder) {
   EXPECT_TRUE(form.QuitMenu.Enabled);
 }
 
-TEST(FormCommands, ElapsedTextInSecondsWithTwoDecimals) {
-  TFormFixture f;
-  TVekMainForm& form = f.Create();
-  const uint32_t start = f.Env.Tick;
-  f.Env.Tick += 1250;
-  EXPECT_EQ(form.ElapsedText(start), "1.25");
-  f.Env.Tick = 1000;  // the counter wrapped meanwhile
-  EXPECT_EQ(form.ElapsedText(0xFFFFFFFFu - 999), "2.00");
-  EXPECT_EQ(form.ElapsedText(f.Env.Tick), "0.00");
-}
-
 TEST(FormCommands, AppendGrowsTheLastLine) {
   TFormFixture f;
   TVekMainForm& form = f.Create();
@@ -73,7 +62,7 @@ TEST(FormCommands, IgnoreViewSwitchesBackAndARunReturnsToTheLog) {
   TVekMainForm& running = g.Create();
   running.IgnoreIdxMenuClick();
   running.UpdateCheckMenuClick();
-  ASSERT_EQ(running.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << running.LastRunError;
+  ASSERT_EQ(running.LastRun.Outcome, TRunOutcome::Completed) << running.LastRun.Error;
   EXPECT_EQ(running.IgnoreIdxMenu.Tag, 0);
   EXPECT_TRUE(running.LogMemo.Visible);
 }

@@ -250,17 +250,14 @@ TEST(SettingsTable, HostDirectoryGetsItsSeparatorAfterATrailByte) {
   EXPECT_EQ(WithTrailingBackslash(""), "");
 }
 
-TEST(SettingsTable, StartUpReadsEveryKeyOnceAndExitWritesEveryKey) {
-  std::vector<std::string> read;
-  for (TReadStage stage : {TReadStage::BeforeLists, TReadStage::BeforeSelector, TReadStage::Rest}) {
-    for (const char* key : StartUpKeys(stage)) read.push_back(key);
-  }
+TEST(SettingsTable, EveryKeyOnceAndTheListSettingsReadAfterTheirLists) {
   std::vector<std::string> table;
   for (const TSetting& setting : SettingsTable()) table.push_back(setting.Key);
-  std::sort(read.begin(), read.end());
   std::sort(table.begin(), table.end());
-  EXPECT_EQ(read, table);
   EXPECT_EQ(std::adjacent_find(table.begin(), table.end()), table.end());
+  EXPECT_EQ(FindSetting("VEK", "IgnoreIdxList")->Stage, TReadStage::BeforeSelector);
+  EXPECT_EQ(FindSetting("VEK", "IdxType")->Stage, TReadStage::Rest);
+  EXPECT_EQ(FindSetting("dorvella", "Directory")->Stage, TReadStage::BeforeLists);
 }
 
 }  // namespace

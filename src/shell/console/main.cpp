@@ -145,24 +145,24 @@ void HintHostDirectory(const TOptions& options) {
 }
 
 int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& options) {
-  using Outcome = vek::TVekMainForm::TRunOutcome;
+  using Outcome = vek::TRunOutcome;
   WarnHostControlUnavailable(form);
   form.UpdateCheckMenuClick();
   // Only a refusal for a pause leaves the timer armed; waiting for it is what
   // the window would do.
-  while (options.Wait && form.LastRunOutcome == Outcome::Refused && form.Timer.Enabled) {
+  while (options.Wait && form.LastRun.Outcome == Outcome::Refused && form.Timer.Enabled) {
     view.Flush();
     form.Env.Sleep(form.Timer.Interval);
     form.TimerTimer();
   }
   view.Flush();
-  switch (form.LastRunOutcome) {
+  switch (form.LastRun.Outcome) {
     case Outcome::Completed:
       // For a journal: what the check found, apart from the log on stdout.
-      if (options.Summary) vek::platform::WriteStderr(vek::SummaryText(form.LastRunSummary, " / ") + "\n");
+      if (options.Summary) vek::platform::WriteStderr(vek::SummaryText(vek::SummarizeRun(form.LastRun), " / ") + "\n");
       return 0;
     case Outcome::Failed:
-      Error("the check run failed: " + form.LastRunError);
+      Error("the check run failed: " + form.LastRun.Error);
       return ExitRunFailed;
     default:
       Error(form.Timer.Enabled ? "the check was refused for the self-restraint pause"

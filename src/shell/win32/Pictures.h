@@ -1,15 +1,15 @@
-// The program's pictures, drawn in code: its icon and the 28 frames of the
-// tray animation (14 frames in which a dark area spreads from the left, and
-// the same 14 in red for a run in which a board failed).
+// The program's pictures, drawn in code: its icon and the frames of the tray
+// animation (TrayFrameCount frames in which a dark area spreads from the left,
+// and the same again in red for a run in which a board failed).
 #pragma once
 #include <windows.h>
 
-namespace vek::win32 {
+#include "check/CheckRun.h"  // TrayFrameCount
 
-constexpr int TrayFrameCount = 14;
+namespace vek::win32 {
 
 // The caller owns the icon (DestroyIcon).
 HICON CreateApplicationIcon(int size);
-HICON CreateProgressIcon(int image);  // image 0..27
+HICON CreateProgressIcon(int image);  // image 0 .. 2 * TrayFrameCount - 1
 
 }  // namespace vek::win32

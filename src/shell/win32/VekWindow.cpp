@@ -34,8 +34,6 @@ constexpr DWORD LogBunchCostShare = 59;
 constexpr UINT FirstMenuId = 100;
 constexpr UINT FirstButtonId = 1001;
 constexpr UINT ComboId = 1010;
-constexpr int DesignClientWidth = 688;
-constexpr int DesignClientHeight = 453;
 constexpr int ToolPanelHeight = 27;
 constexpr DWORD MainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
@@ -377,10 +375,10 @@ void TVekWindow::Perform(const std::function<void()>& command) {
 
 void TVekWindow::RunCommand(void (TVekMainForm::*command)()) {
   Perform([this, command] {
-    Form_->LastRunOutcome = TVekMainForm::TRunOutcome::None;
+    Form_->LastRun = TRunResult();
     (Form_->*command)();
     // The run logged its error and went back to idle; the user sees it too.
-    if (Form_->LastRunOutcome == TVekMainForm::TRunOutcome::Failed) ShowMessage(Form_->LastRunError);
+    if (Form_->LastRun.Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun.Error);
   });
 }
 

@@ -1,5 +1,6 @@
-// One check run from the outside: its log line for line, titles, status
-// texts, tray frames, the files it leaves, and how it ends.
+// The run driver as the form drives it: one check run from the outside, its
+// log line for line, titles, status texts, tray frames, the files it leaves,
+// and how it ends (the end-to-end runs of `vek check` are tests/e2e).
 #include <gtest/gtest.h>
 
 #include "FormTestSupport.h"
@@ -47,6 +48,16 @@ class CheckRun : public ::testing::Test {
   TFormFixture Fixture;
 };
 
+TEST(RunDriver, ElapsedTextInSecondsWithTwoDecimals) {
+  TFakeEnv env;
+  const uint32_t start = env.Tick;
+  env.Tick += 1250;
+  EXPECT_EQ(ElapsedText(env, start), "1.25");
+  env.Tick = 1000;  // the counter wrapped meanwhile
+  EXPECT_EQ(ElapsedText(env, 0xFFFFFFFFu - 999), "2.00");
+  EXPECT_EQ(ElapsedText(env, env.Tick), "0.00");
+}
+
 const Lines Steps4to7 = {
     "Regenerate Dat List: skipped", "", "Set Res Count ... done(*s)", "", "Write Dead Threads Data ... done(*s)", "",
     "Write New Threads Data ... done(*s)", "", "***** Done!! *****  (*)", ""};
@@ -54,7 +65,7 @@ const Lines Steps4to7 = {
 TEST_F(CheckRun, WithoutBoardsWalksEveryStep) {
   TVekMainForm& form = Start();
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
   EXPECT_EQ(MaskedLog(form.LogMemo.Lines).size(), Fixture.View.Log.size() + 3);  // banner before the run
   EXPECT_EQ(MaskedLog(Fixture.View.Log),
             Expected(form,
@@ -65,8 +76,8 @@ TEST_F(CheckRun, WithoutBoardsWalksEveryStep) {
   EXPECT_EQ(Fixture.View.Titles, (Lines{"VEK [1/7]", "VEK [2/7]", "VEK [4/7]", "VEK [5/7]", "VEK [6/7]", "VEK [7/7]", "VEK"}));
   EXPECT_EQ(Fixture.View.StatusTexts, Lines{"0/0"});
   EXPECT_EQ(Fixture.View.TrayImages, (std::vector<int>{0, -1}));
-  EXPECT_EQ(form.CheckInterval, 0u);
-  EXPECT_EQ(form.LastCheckTick, Fixture.Env.Tick);
+  EXPECT_EQ(form.RunState.CheckInterval, 0u);
+  EXPECT_EQ(form.RunState.LastCheckTick, Fixture.Env.Tick);
   EXPECT_EQ(ReadFile(Fixture.Dor("$$$$$$$$.idx")), "localhost\\vek\\1000000000.idx\r\n");
   EXPECT_FALSE(Exists(Fixture.App("failed.txt")));
   EXPECT_EQ(Fixture.View.Sounds, Lines{"MailBeep nowait"});
@@ -79,8 +90,8 @@ TEST_F(CheckRun, EndStampsAndLocksTheSettingsFile) {
   TVekMainForm& form = Start();
   Fixture.Env.UtcSeconds += 5;
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
-  EXPECT_TRUE(form.SettingsLock.IsOpen());
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
+  EXPECT_TRUE(form.RunState.SettingsLock.IsOpen());
   EXPECT_TRUE(SettingsFileLocked());
   platform::SystemTime stamp;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), stamp));
@@ -94,10 +105,10 @@ TEST_F(CheckRun, EndStampsAndLocksTheSettingsFile) {
 
 TEST_F(CheckRun, RefusedRunLeavesNoOtherTrace) {
   TVekMainForm& form = Start();
-  form.LastCheckTick = Fixture.Env.Tick - 1000;
-  form.CheckInterval = 20000;
+  form.RunState.LastCheckTick = Fixture.Env.Tick - 1000;
+  form.RunState.CheckInterval = 20000;
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
   EXPECT_EQ(Fixture.View.Log.size(), 4u);
   EXPECT_TRUE(Fixture.View.Titles.empty());
   EXPECT_TRUE(Fixture.View.TrayImages.empty());
@@ -107,7 +118,7 @@ TEST_F(CheckRun, RefusedRunLeavesNoOtherTrace) {
   // The re-armed timer starts the run once the pause is over.
   Fixture.Env.Tick += 19001;
   form.TimerTimer();
-  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
 }
 
 TEST_F(CheckRun, RegenerationWhenFilesAreLeftOut) {
@@ -117,7 +128,7 @@ TEST_F(CheckRun, RegenerationWhenFilesAreLeftOut) {
   TVekMainForm& form = Start("IgnoreIdxList=skip.idx;\r\nTimeOutTime=1\r\n");
   form.PrimarySuffixes = "";  // no network lookups: the board is external and has no host field
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
   const Lines log = MaskedLog(Fixture.View.Log);
   const std::string dor = platform::DisplayPath(Fixture.DorPath());  // as the log shows paths
   auto at = std::find(log.begin(), log.end(), "Regenerate Dat List: start");
@@ -138,7 +149,7 @@ TEST_F(CheckRun, AnEscapingErrorIsLoggedAndTheWindowGoesBackToIdle) {
   platform::SystemTime before;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), before));
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Failed);
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Failed);
   ASSERT_GE(Fixture.View.Log.size(), 2u);
   EXPECT_EQ(Fixture.View.Log[Fixture.View.Log.size() - 2].rfind("ERROR: ", 0), 0u);
   EXPECT_EQ(Fixture.View.Titles.back(), "VEK");
@@ -149,7 +160,7 @@ TEST_F(CheckRun, AnEscapingErrorIsLoggedAndTheWindowGoesBackToIdle) {
   platform::SystemTime after;
   ASSERT_TRUE(platform::GetWriteTimeByPath(Fixture.App("vek.ini"), after));
   EXPECT_EQ(SystemTimeToSeconds(after), SystemTimeToSeconds(before));  // not stamped
-  EXPECT_FALSE(form.SettingsLock.IsOpen());
+  EXPECT_FALSE(form.RunState.SettingsLock.IsOpen());
 }
 
 TEST_F(CheckRun, AutoShutDownPlaysTheSoundToItsEndThenCloses) {
@@ -173,7 +184,7 @@ TEST_F(CheckRun, BoardsFailingSkippedAndFetched) {
                                                  "/e/subject.txt=0\r\n");
   TVekMainForm& form = Start("TimeOutTime=5\r\n");
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
   const Lines log = MaskedLog(Fixture.View.Log);
   EXPECT_EQ(log, Expected(form,
                           {"Generate Dat List: start", "  Generate Idx List ... done", "Generate Dat List: done(*s)",
@@ -189,7 +200,7 @@ TEST_F(CheckRun, BoardsFailingSkippedAndFetched) {
   EXPECT_EQ(Fixture.View.StatusTexts, (Lines{"0/5", "1/5", "2/5", "3/5", "4/5", "5/5"}));
   EXPECT_EQ(Fixture.View.Titles[2], "VEK [3/7] (0/5)");
   EXPECT_EQ(Fixture.View.Titles[6], "VEK [3/7] (4/5)");
-  EXPECT_EQ(form.CheckInterval, 60000u);
+  EXPECT_EQ(form.RunState.CheckInterval, 60000u);
   EXPECT_EQ(ReadFile(Fixture.App("failed.txt")), bad + "/c/subject.txt=0\r\n" + bad + "/d/subject.txt=0\r\n");
   EXPECT_EQ(Fixture.View.OpenedDocuments, Lines{Fixture.App("failed.txt")});
   EXPECT_EQ(server.Requests(), (Lines{"/a/subject.txt", "/b/subject.txt", "/e/subject.txt"}));
@@ -224,7 +235,7 @@ TEST_F(CheckRun, TwentyFiveBoardsOnThreeHostsOneDown) {
   WriteFile(Fixture.App("ban_list.txt"), "/b28/\r\n");
   TVekMainForm& form = Start("TimeOutTime=5\r\n");
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
 
   Lines steps1to3 = {"Generate Dat List: start", "  Generate Idx List ... done", "Generate Dat List: done(*s)", "",
                      "Generate Subject List ... done(*s)", "", "Get subject.txt: start"};
@@ -240,7 +251,7 @@ TEST_F(CheckRun, TwentyFiveBoardsOnThreeHostsOneDown) {
   // host is not banned); the dead host's 12 do not count.
   steps1to3.insert(steps1to3.end(), {"  Interval: 140", "Get subject.txt: done", ""});
   EXPECT_EQ(MaskedLog(Fixture.View.Log), Expected(form, steps1to3, Steps4to7));
-  EXPECT_EQ(form.CheckInterval, 140000u);
+  EXPECT_EQ(form.RunState.CheckInterval, 140000u);
 
   // Frames 0 0 1 1 2 2 3 3 4 5 5 6 6 7 7 8 8 9 10 10 11 11 12 12 13; the
   // failure at board 3 (frame 1, unchanged) shows 1 + 14 at once.
@@ -279,7 +290,7 @@ TEST_F(CheckRun, FailedReportOffLeavesAnEarlierFailedListAlone) {
   WriteFile(Fixture.App("subject_list.txt"), "http://127.0.0.1:9/a/subject.txt\r\n");
   TVekMainForm& form = Start("FailedReport=0\r\n");
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
   EXPECT_EQ(ReadFile(Fixture.App("failed.txt")), "earlier");
   EXPECT_TRUE(Fixture.View.OpenedDocuments.empty());
   EXPECT_NE(std::find(Fixture.View.Log.begin(), Fixture.View.Log.end(),
@@ -301,7 +312,7 @@ TEST_F(CheckRun, NewArrivalListNamesNewsThenTheReports) {
   TVekMainForm& form = Start();
   form.PrimarySuffixes = "127.0.0.1%3A";
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Completed) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
   EXPECT_EQ(server.Requests(), Lines{"/b/subject.txt"});
   EXPECT_EQ(ReadFile(Fixture.Dor("$$$$$$$$.idx")),
             hostDir + "\\b\\1000000002.idx\r\nlocalhost\\vek\\1030000000.idx\r\nlocalhost\\vek\\1000000000.idx\r\n");
@@ -324,18 +335,18 @@ TEST_F(CheckRun, ABoardListThatCannotBeStoredEndsTheRunBeforeAnyCount) {
   TVekMainForm& form = Start();
   form.PrimarySuffixes = "127.0.0.1%3A";
   form.UpdateCheckMenuClick();
-  ASSERT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Failed);
-  EXPECT_NE(form.LastRunError.find(hostDir + "%2Fc.txt"), std::string::npos) << form.LastRunError;
+  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Failed);
+  EXPECT_NE(form.LastRun.Error.find(hostDir + "%2Fc.txt"), std::string::npos) << form.LastRun.Error;
   EXPECT_EQ(server.Requests(), (Lines{"/b/subject.txt", "/c/subject.txt"}));
   EXPECT_EQ(ReadFile(Fixture.Log(hostDir + "\\b\\1000000002.idx")), "0\t0\t5\tt\t\t\t1\t3\t3\t-1\t\r\n");
   EXPECT_FALSE(Exists(Fixture.Dor("$$$$$$$$.idx")));
   EXPECT_FALSE(Exists(Fixture.Log("localhost\\vek\\1030000000.dat")));
   EXPECT_FALSE(Exists(Fixture.Log("localhost\\vek\\1000000000.dat")));
   EXPECT_TRUE(form.ExecuteMenu.Enabled);
-  EXPECT_EQ(form.LastCheckTick, Fixture.Env.Tick);
-  EXPECT_EQ(form.CheckInterval, 40000u);  // two boards on the busiest host
+  EXPECT_EQ(form.RunState.LastCheckTick, Fixture.Env.Tick);
+  EXPECT_EQ(form.RunState.CheckInterval, 40000u);  // two boards on the busiest host
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRunOutcome, TVekMainForm::TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
   EXPECT_EQ(server.Requests().size(), 2u);
 }
 
