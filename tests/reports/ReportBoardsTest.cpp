@@ -185,14 +185,14 @@ TEST_F(ReportBoardsTest, NearlyEqualSnapshotIsComparedKeyByKey) {
 TEST_F(ReportBoardsTest, AThreadListedTwiceIsReportedOnce) {
   F.WriteCache("rental.example%2Fgame%2F4567.txt", {"1100000000.dat<>Old (50)"});
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)"});
-  InitNewReport(F.Form->RunContext());
+  InitNewReport(F.Run());
   F.WriteCache("rental.example%2Fgame%2F4567.txt",
                {"1100000000.dat<>Old (51)", "1200000000.dat<>Second (3)", "1200000000.dat<>Second (4)",
                 "1300000000.dat<>Top (12)", "1300000000.dat<>Top (12)"});
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
   F.WriteCache("egg.5ch.net%2Fnews.txt", {"1100000000.dat<>Old (9)", "1300000000.dat<>Top (1)"});
-  WriteNewReport(F.Form->RunContext());
-  WriteNewReport(F.Form->RunContext());
+  WriteNewReport(F.Run());
+  WriteNewReport(F.Run());
 
   EXPECT_EQ(NewDat(),
             NewFirst + "\r\n"
