@@ -8,6 +8,7 @@
 #   menu.png,         menu-150.png          the open menu "設定B(&2)"
 #   tray.png                                the tray icon during the check (enlarged)
 #   layout.txt,       layout-150.txt        the window's and controls' sizes
+#   balloon.png                             the completion notice from the tray icon
 # Output folder: the first argument, default build/screenshots. The Wine
 # prefix is one of its own (build/wineprefix-screenshots): the scaling is a
 # setting of the whole prefix, which the tests' prefix must keep at 100 %.
@@ -124,7 +125,22 @@ shoot() {
   probe close
   WINEPREFIX=$VEK_WINEPREFIX wineserver -w
 }
+# Once more at 100 % with the completion notice on: the balloon rises from
+# the tray icon at the top left a few seconds after the check is done.
+balloon() {
+  world
+  sed -i 's/^\[VEK\]\r$/[VEK]\r\nNotifyBalloon=1\r/' "$VEK_WINEPREFIX/drive_c/VEK/vek.ini"
+  run 'C:\VEK\vek.exe' /autostart >/dev/null 2>&1 &
+  probe wait-visible 60
+  probe wait-title 'VEK [3/7]' 30
+  probe wait-idle 30
+  sleep 4
+  /usr/bin/import -window root -crop 320x120+0+0 +repage "$out/balloon.png"
+  probe close
+  WINEPREFIX=$VEK_WINEPREFIX wineserver -w
+}
 shoot 96 ''
+balloon
 shoot 144 '-150'
 rm -f "$work/ports"
 WINEPREFIX=$VEK_WINEPREFIX wineserver -k 2>/dev/null || true

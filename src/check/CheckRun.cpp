@@ -81,6 +81,7 @@ class TCheckRun {
   TStringList UpdateList;
   TStringList DeadList;
   std::vector<std::string> UpdatedThreads;
+  int NewThreads = 0;
   int FailureOffset = 0;
   int PreviousFrame = 0;
   bool AskedServers = false;
@@ -221,7 +222,7 @@ void TCheckRun::Reports() {
   SweepThreadFolders(Settings, DatList);
   TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
   TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
-  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { WriteNewReport(Run); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { NewThreads = WriteNewReport(Run); });
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
@@ -286,6 +287,7 @@ void TCheckRun::TakeFindings(TRunResult& result) {
   result.UpdatedThreads = std::move(UpdatedThreads);
   result.FallenThreads = std::move(DeadList.Items);
   result.FailedBoards = std::move(FailedBoards.Items);
+  result.NewThreads = NewThreads;
 }
 
 // Back to idle after an error escaped a step. Every file is replaced

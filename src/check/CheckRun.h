@@ -58,6 +58,7 @@ struct TRunResult {
   std::vector<std::string> UpdatedThreads;
   std::vector<std::string> FallenThreads;
   std::vector<std::string> FailedBoards;
+  int NewThreads = 0;  // the threads the new-thread report listed in this run
 };
 
 // Seconds since startTick with two decimals and the user's decimal separator,

@@ -28,6 +28,9 @@ void LogConfiguration(const TRunContext& run, const TProgramSettings& program) {
   log.AddLogLine("  GreedyCheck: " + BoolToText(s.GreedyCheck));
   log.AddLogLine("  NotifySound: " + BoolToText(program.NotifySound));
   log.AddLogLine("  ExternalCheck: " + BoolToText(s.Fetch.ExternalCheck));
+  // Shown only when on: the block stays as it was for those who never use them.
+  if (program.CheckEvery > 0) log.AddLogLine("  CheckEvery: " + std::to_string(program.CheckEvery));
+  if (program.NotifyBalloon) log.AddLogLine("  NotifyBalloon: " + BoolToText(true));
   log.AddLogLine("  timeBeginPeriod: " + std::to_string(program.TimerPeriod));
   log.AddLogLine();
 }

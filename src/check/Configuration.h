@@ -14,6 +14,8 @@ struct TProgramSettings {
   std::string IconName;
   bool NotifySound = true;
   uint32_t TimerPeriod = 0;  // the timer resolution asked for at start-up
+  int CheckEvery = 0;        // minutes between periodic checks (0: none)
+  bool NotifyBalloon = false;  // the tray's notice after a run
 };
 
 void LogConfiguration(const TRunContext& run, const TProgramSettings& program);

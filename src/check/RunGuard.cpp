@@ -13,35 +13,61 @@ int64_t MillisecondsOf(const SystemTime& time) {
   return SystemTimeToSeconds(time) * 1000 + time.Milliseconds;
 }
 
+// The pause of this program start, elapsed milliseconds into it: 0 when it
+// is over, else the wait until 1 ms past it.
+uint32_t IntervalWait(uint32_t elapsed, uint32_t checkInterval) {
+  return elapsed >= checkInterval ? 0 : checkInterval - elapsed + 1;
+}
+
+// The three minutes after the settings file's stamp, diff milliseconds past
+// it. Whole seconds are counted, so the wait ends 1 ms past the three minutes.
+uint32_t ThreeMinuteWait(int64_t diff) {
+  const int64_t n = diff / 1000;
+  return n >= MaxCheckInterval / 1000 ? 0 : static_cast<uint32_t>(MaxCheckInterval + 1 - n * 1000);
+}
+
 TRunRefusal RefusedByInterval(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
   const uint32_t elapsed = run.Env.TickCount() - lastCheckTick;
-  if (elapsed >= checkInterval) return {};
+  const uint32_t wait = IntervalWait(elapsed, checkInterval);
+  if (wait == 0) return {};
   run.Log.AddLogLine("ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。");
   run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(elapsed / 1000) + " 秒前です。");
   run.Log.AddLogLine("       放置すれば " + std::to_string((checkInterval - elapsed) / 1000) +
                      " 秒後に自動的にチェックが始まります。");
   run.Log.AddLogLine();
-  return {true, checkInterval - elapsed + 1};
+  return {true, wait};
 }
 
 TRunRefusal RefusedByThreeMinutes(const TRunContext& run) {
-  const std::string iniName = run.Settings.IniFileName();
-  if (!platform::FileExists(iniName)) return {};
-  SystemTime stamp;
-  if (!platform::GetWriteTimeByPath(iniName, stamp)) return {};
-  const int64_t diff = MillisecondsOf(run.Env.UtcNow()) - MillisecondsOf(stamp);
-  if (diff < 0) return {};  // stamped in the future: the clock was set back
+  int64_t diff = 0;
+  // Stamped in the future: the clock was set back.
+  if (!SinceLastRunStamp(run, diff) || diff < 0) return {};
+  const uint32_t wait = ThreeMinuteWait(diff);
+  if (wait == 0) return {};
   const int64_t n = diff / 1000;
-  if (n >= MaxCheckInterval / 1000) return {};
   run.Log.AddLogLine("ERROR: 自主規制で3分以内の再チェックを抑止しています。");
   run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(n) + " 秒前です。");
   run.Log.AddLogLine("       放置すれば自動的にチェックが始まります。");
   run.Log.AddLogLine();
-  // Whole seconds are counted, so the run starts 1 ms past the three minutes.
-  return {true, static_cast<unsigned>(MaxCheckInterval + 1 - n * 1000)};
+  return {true, wait};
 }
 
 }  // namespace
+
+bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds) {
+  const std::string iniName = run.Settings.IniFileName();
+  if (!platform::FileExists(iniName)) return false;
+  SystemTime stamp;
+  if (!platform::GetWriteTimeByPath(iniName, stamp)) return false;
+  milliseconds = MillisecondsOf(run.Env.UtcNow()) - MillisecondsOf(stamp);
+  return true;
+}
+
+uint32_t RestraintWait(const TRunContext& run, const TRunState& state) {
+  if (state.LastCheckTick != 0) return IntervalWait(run.Env.TickCount() - state.LastCheckTick, state.CheckInterval);
+  int64_t diff = 0;
+  return SinceLastRunStamp(run, diff) && diff >= 0 ? ThreeMinuteWait(diff) : 0;
+}
 
 uint32_t TRunState::PauseLeft(uint32_t now) const {
   const uint32_t elapsed = now - LastCheckTick;

@@ -33,4 +33,14 @@ struct TRunRefusal {
 // Whether the run must not start now (it writes its own log lines).
 TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state);
 
+// Milliseconds until the guard would let a run start (0: it would now), by
+// the rules of CheckRestraint but without its log lines. A missing host
+// directory is not a pause: that is for the caller to see.
+uint32_t RestraintWait(const TRunContext& run, const TRunState& state);
+
+// Milliseconds from the settings file's stamp (the end of the last run, also
+// of an earlier program start) to now; negative when the stamp lies ahead.
+// False when there is no file or no stamp to read.
+bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds);
+
 }  // namespace vek

@@ -104,9 +104,9 @@ struct TTemplates {
 };
 
 // Appends the heading and entries of one board's new threads to the response
-// (nothing when it has none).
-void ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::string& cacheText,
-                 const TKnownKeys& known, const TTemplates& templates, TStringWriter& response) {
+// (nothing when it has none); the number of entries.
+int ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::string& cacheText,
+                const TKnownKeys& known, const TTemplates& templates, TStringWriter& response) {
   const std::string prefix = ThreadUrlPrefixOfCacheName(cacheFileName);
   TStringWriter board(static_cast<int32_t>(cacheText.size() / 16) + 256);
   std::string entry;
@@ -129,11 +129,12 @@ void ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::stri
     FormatTemplate(templates.ThreadExp, {title, MakeLink(url)}, entry);
     board.Write(entry);
   });
-  if (board.Count == 0) return;
+  if (board.Count == 0) return 0;
   std::string heading;
   FormatTemplate(templates.BoardExp, {BoardUrlOfCacheName(cacheFileName)}, heading);
   response.Write(heading);
   response.Write(board.View());
+  return static_cast<int>(reported.size());
 }
 
 // The report index keeps everything but its line counts and news mark.
@@ -175,15 +176,16 @@ namespace {
 using TSnapshots = std::unordered_map<std::string, TSnapshotState>;
 
 // Compares every cached board that has a snapshot (and is not excluded)
-// with it and writes the new threads into the response.
-void CompareBoards(const TRunContext& run, const std::vector<std::string>& cacheFiles, TStringWriter& response,
-                   TSnapshots& snapshots) {
+// with it and writes the new threads into the response; their number.
+int CompareBoards(const TRunContext& run, const std::vector<std::string>& cacheFiles, TStringWriter& response,
+                  TSnapshots& snapshots) {
   const TRunSettings& settings = run.Settings;
   const std::string sbjPath = settings.SbjPath();
   TStringList exclusions;
   if (platform::FileExists(settings.NonReportListName())) exclusions.LoadFromFile(settings.NonReportListName());
   const TTemplates templates{UsableTemplate(run.Log, settings.BoardExp, DefaultBoardExp, "BoardExp", 1),
                              UsableTemplate(run.Log, settings.ThreadExp, DefaultThreadExp, "ThreadExp", 2)};
+  int entries = 0;
   for (const std::string& name : cacheFiles) {
     const std::string cacheFileName = sbjPath + name;
     const std::string snapshotName = SnapshotFileName(cacheFileName);
@@ -200,9 +202,10 @@ void CompareBoards(const TRunContext& run, const std::vector<std::string>& cache
     }
     state.NewText = SnapshotText(cacheText);
     state.Changed = state.NewText != oldText;
-    ReportBoard(run.Log, name, cacheText, TKnownKeys(oldText), templates, response);
+    entries += ReportBoard(run.Log, name, cacheText, TKnownKeys(oldText), templates, response);
     if (!state.Changed) state.NewText = std::string();
   }
+  return entries;
 }
 
 // Appends the response to the report board; false when there is no log
@@ -244,20 +247,21 @@ void TakeSnapshots(const std::string& sbjPath, const TSnapshots& snapshots) {
 
 }  // namespace
 
-void WriteNewReport(const TRunContext& run) {
+int WriteNewReport(const TRunContext& run) {
   const std::string sbjPath = run.Settings.SbjPath();
   const std::vector<std::string> cacheFiles = platform::ListFilesBySuffix(sbjPath, ".txt");
-  if (cacheFiles.empty()) return;
+  if (cacheFiles.empty()) return 0;
 
   TStringWriter response;
   response.Write("<b>VEK</b>,," + TimeStamp(run.Env.LocalNow()) + ",");
   TSnapshots snapshots;
-  CompareBoards(run, cacheFiles, response, snapshots);
+  const int entries = CompareBoards(run, cacheFiles, response, snapshots);
   response.Write(",");
   // Without a log directory nothing can be published, and the snapshots stay
   // as they are so that these threads are reported once it can be.
-  if (!PublishResponse(run, response.GetText())) return;
+  if (!PublishResponse(run, response.GetText())) return 0;
   TakeSnapshots(sbjPath, snapshots);
+  return entries;
 }
 
 }  // namespace vek

@@ -15,7 +15,8 @@ namespace vek {
 inline constexpr char DefaultBoardExp[] = "<font color=\"8B2222\"><b>---------- %s ----------</b></font><br>";
 inline constexpr char DefaultThreadExp[] = "&nbsp; &nbsp; %s<br>&nbsp; &nbsp; %s<br><br>";
 
-void WriteNewReport(const TRunContext& run);
+// The number of threads the response lists (0 when none was published).
+int WriteNewReport(const TRunContext& run);
 
 // A user template with "%s" conversions filled in order ("%%" gives "%").
 // False, with result untouched, when the template asks for more arguments than

@@ -52,7 +52,11 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();
   RunState.LastCheckTick = 0;
   RunState.CheckInterval = 0;
-  if (AutoStart() || AutoStartSwitch) StartCheckTimer(1000);
+  if (AutoStart() || AutoStartSwitch) {
+    StartCheckTimer(1000);
+  } else {
+    ArmPeriodicCheck(false);
+  }
 }
 
 bool TVekMainForm::FormDestroy() {

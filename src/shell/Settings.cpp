@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "check/NextCheck.h"
 #include "platform/Collate.h"
 #include "platform/FileError.h"
 #include "platform/Files.h"
@@ -80,6 +81,13 @@ const char* IntegerText() {
   return text.c_str();
 }
 
+// A setting of the unattended use from the tray, off by default.
+TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
+  row.OnlyWhenSet = true;
+  row.Maximum = maximum;
+  return row;
+}
+
 // The rows of one start-up stage, given their stage column.
 std::vector<TSetting> Stage(TReadStage stage, std::vector<TSetting> rows) {
   for (TSetting& row : rows) row.Stage = stage;
@@ -139,6 +147,9 @@ std::vector<TSetting> LateRows() {
       Text<&Form::PrimarySuffixes>("VEK", "PrimarySuffixes", T::String, "5ch.io;5ch.net;bbspink.com"),
       Text<&Form::RentalDomains>("VEK", "RentalDomains", T::String, "shitaraba.net"),
       Text<&Form::RentalOldHost>("VEK", "RentalOldHost", T::String, ""),
+      // Minutes between periodic checks; 0 turns them off.
+      Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
+      Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
   });
 }
 
@@ -202,6 +213,8 @@ std::string EffectiveValue(const TSetting& setting, const std::string& text, boo
 std::string AcceptedValues(const TSetting& setting) {
   switch (setting.Type) {
     case T::Integer:
+      if (setting.Maximum != INT32_MAX)
+        return "a whole number from " + std::to_string(setting.Minimum) + " to " + std::to_string(setting.Maximum);
       return setting.Minimum == INT32_MIN ? "a whole number"
                                           : "a whole number of " + std::to_string(setting.Minimum) + " or more";
     case T::Boolean:
@@ -222,7 +235,7 @@ bool NormaliseUserValue(const TSetting& setting, const std::string& text, std::s
   int number = 0;
   switch (setting.Type) {
     case T::Integer:
-      if (!ParseIniInteger(text, number) || number < setting.Minimum) return false;
+      if (!ParseIniInteger(text, number) || number < setting.Minimum || number > setting.Maximum) return false;
       value = std::to_string(number);
       return true;
     case T::Boolean: {
@@ -302,6 +315,9 @@ bool WriteSettings(TVekMainForm& form) {
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
     for (const TSetting& setting : SettingsTable()) {
       if (setting.Placement && form.WindowMaximized) continue;
+      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default &&
+          platform::IniReadString(draft, setting.Section, setting.Key, Missing) == Missing)
+        continue;
       if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form),
                                      platform::TDurability::Renamed)) return false;
     }

@@ -40,6 +40,10 @@ struct TSetting {
   // Booleans: the menu item whose check mark is the setting.
   TMenuItem TVekMainForm::*Menu = nullptr;
   TReadStage Stage = TReadStage::Rest;  // when start-up reads it
+  int Maximum = INT32_MAX;  // integers only
+  // Written at exit only once the file has the key or the value is not the
+  // default: settings added later leave a file from before them as it was.
+  bool OnlyWhenSet = false;
 };
 
 // In the order exit writes them, which is also start-up's order within a stage.

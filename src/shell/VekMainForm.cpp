@@ -3,6 +3,8 @@
 #include "shell/VekMainForm.h"
 
 #include "check/CheckRun.h"
+#include "check/NextCheck.h"
+#include "check/RunSummary.h"
 #include "platform/Collate.h"
 #include "platform/Files.h"
 #include "platform/Ini.h"
@@ -52,6 +54,7 @@ void TVekMainForm::SetAutoDorFin(bool v) { SetMenuCheck(AutoDorFinMenu, v); }
 void TVekMainForm::SetAutoDorRun(bool v) { SetMenuCheck(AutoDorRunMenu, v); }
 void TVekMainForm::SetAutoInit(bool v) { SetMenuCheck(AutoInitMenu, v); }
 void TVekMainForm::SetFailedReport(bool v) { SetMenuCheck(FailedReportMenu, v); }
+void TVekMainForm::SetNotifyBalloon(bool v) { SetMenuCheck(NotifyBalloonMenu, v); }
 
 void TVekMainForm::SetIdxType(int index) {
   // An index outside the list leaves nothing selected, as a list control does.
@@ -110,7 +113,7 @@ TRunSettings TVekMainForm::RunSettings() const {
 }
 
 TProgramSettings TVekMainForm::ProgramSettings() const {
-  return TProgramSettings{SoundName, IconName, NotifySound(), TimerPeriod};
+  return TProgramSettings{SoundName, IconName, NotifySound(), TimerPeriod, CheckEvery, NotifyBalloon()};
 }
 
 void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext(), form.ProgramSettings()); }
@@ -143,6 +146,8 @@ void TVekMainForm::ActOnRunResult() {
     if (LastRun.NextRunAfter != 0) StartCheckTimer(LastRun.NextRunAfter);
     return;
   }
+  ShowRunNotice();
+  ArmPeriodicCheck(true);
   if (LastRun.Outcome == TRunOutcome::Completed && AutoShutDown()) {
     if (NotifySound()) View.PlaySound(SoundName, true);
     View.Close();
@@ -150,6 +155,21 @@ void TVekMainForm::ActOnRunResult() {
     View.PlaySound(SoundName, false);
   }
   SetRunControlsEnabled(true);
+}
+
+void TVekMainForm::ShowRunNotice() {
+  if (!NotifyBalloon()) return;
+  const bool failed = LastRun.Outcome == TRunOutcome::Failed;
+  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun.Error) : SummaryText(SummarizeRun(LastRun)));
+}
+
+void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
+  // Without a host directory every check would be refused.
+  if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
+  const uint32_t delay = NextCheckDelay(RunContext(), RunState, CheckEvery, afterRun);
+  StartCheckTimer(delay);
+  AddLogLine(NextCheckLine(Env, delay));
+  AddLogLine();
 }
 
 void TVekMainForm::SetRunStatus(const std::string& text) {
@@ -269,6 +289,20 @@ void TVekMainForm::NewIdxMenuClick() {
 void TVekMainForm::ProxyMenuClick() {
   std::string proxy = Proxy;
   if (View.InputQuery("Setting", "Proxy Server", proxy)) Proxy = proxy;
+}
+
+void TVekMainForm::CheckEveryMenuClick() {
+  std::string text = std::to_string(CheckEvery);
+  if (!View.InputQuery("定期チェックの設定", "チェックの間隔（分、0 でしない）", text)) return;
+  int minutes = 0;
+  if (!TryStrToInt(text, minutes) || minutes < 0 || minutes > MaxCheckEvery) {
+    View.ShowMessage("0 から " + std::to_string(MaxCheckEvery) + " までの分数を入れてください");
+    return;
+  }
+  CheckEvery = minutes;
+  if (CheckEvery > 0) return ArmPeriodicCheck(false);
+  Timer.Enabled = false;
+  View.StopTimer();
 }
 
 void TVekMainForm::QuitMenuClick() { View.Close(); }

@@ -62,6 +62,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   bool AutoDorRun() const { return AutoDorRunMenu.Checked; }
   bool AutoInit() const { return AutoInitMenu.Checked; }
   bool FailedReport() const { return FailedReportMenu.Checked; }
+  bool NotifyBalloon() const { return NotifyBalloonMenu.Checked; }
   void SetMinStart(bool v);
   void SetAutoStart(bool v);
   void SetAutoShutDown(bool v);
@@ -72,6 +73,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void SetAutoDorRun(bool v);
   void SetAutoInit(bool v);
   void SetFailedReport(bool v);
+  void SetNotifyBalloon(bool v);
   // Sets a menu item's check mark and shows it.
   void SetMenuCheck(TMenuItem& item, bool v);
 
@@ -88,6 +90,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::string BoardExp;
   std::string ThreadExp;
   int TimeOutTime = 0;
+  int CheckEvery = 0;  // minutes between periodic checks; 0: none
   // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
   // the treatment off.
   std::string PrimarySuffixes;
@@ -130,6 +133,12 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // window's message).
   TRunResult LastRun;
 
+  // Arms the timer for the next periodic check when "CheckEvery" is on and
+  // the program stays open for it ("AutoShutDown" wins), and says when in the
+  // log: right after a run, or at start (and when the interval changes),
+  // counting from the settings file's stamp.
+  void ArmPeriodicCheck(bool afterRun);
+
   // --- a run's progress, shown in the components and the view ---
   void SetRunTitle(const std::string& title) override { View.SetApplicationTitle(title); }
   void SetRunStatus(const std::string& text) override;
@@ -158,6 +167,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void IconMenuClick();
   void NewIdxMenuClick();
   void ProxyMenuClick();
+  void CheckEveryMenuClick();
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
   // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
@@ -192,6 +202,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem GreedyCheckMenu{"GreedyCheckMenu", "不完全除外"};
   TMenuItem NotifySoundMenu{"NotifySoundMenu", "完了時音通知"};
   TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック"};
+  TMenuItem CheckEveryMenu{"CheckEveryMenu", "定期チェック..."};
+  TMenuItem NotifyBalloonMenu{"NotifyBalloonMenu", "完了時バルーン通知"};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
@@ -211,8 +223,10 @@ class TVekMainForm : public IRunLog, public IRunProgress {
 
  private:
   void SetComponentEnabled(TComponent& component, bool enabled);
-  // Sound and closing after a run that got through, the controls back on.
+  // Sound and closing after a run that got through, the controls back on;
+  // after every run that started, the notice and the next periodic check.
   void ActOnRunResult();
+  void ShowRunNotice();
   std::string AppPath_;
   std::string DorPath_;
 };

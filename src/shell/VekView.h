@@ -23,6 +23,12 @@ class IVekView {
   // The program's icon (window and tray) from an icon file that exists; false
   // when the file is not a valid icon (the view keeps the icon it had).
   virtual bool SetApplicationIcon(const std::string& fileName) { return true; }
+  // A short notice from the tray icon (a balloon); a click on it brings the
+  // window up. Views without a tray show nothing.
+  virtual void ShowNotice(const std::string& title, const std::string& text) {}
+  // True for a view that stays open between checks (the window), so that a
+  // periodic check has a program to run in; the console ends after one.
+  virtual bool StaysOpen() const { return false; }
   // Exit takes the icon out of the notification area.
   virtual void RemoveTrayIcon() {}
   // Processes pending window messages (the run stays responsive meanwhile).

@@ -58,6 +58,28 @@ int64_t SystemTimeToSeconds(const SystemTime& time) {
   return days * 86400 + int64_t{time.Hour} * 3600 + int64_t{time.Minute} * 60 + time.Second;
 }
 
+SystemTime SecondsToSystemTime(int64_t seconds) {
+  const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const int64_t rest = seconds - days * 86400;
+  // The inverse of DaysFromCivil, on eras of 400 years from 0000-03-01.
+  const int64_t z = days + 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t dayOfEra = z - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  SystemTime time;
+  time.Year = static_cast<uint16_t>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+  time.Month = static_cast<uint16_t>(month);
+  time.Day = static_cast<uint16_t>(dayOfYear - (153 * mp + 2) / 5 + 1);
+  time.DayOfWeek = static_cast<uint16_t>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
+  time.Hour = static_cast<uint16_t>(rest / 3600);
+  time.Minute = static_cast<uint16_t>(rest / 60 % 60);
+  time.Second = static_cast<uint16_t>(rest % 60);
+  return time;
+}
+
 void TouchFile(const std::string& path) {
   const FileHandle handle = platform::OpenNoShare(path);
   if (handle == 0) return;

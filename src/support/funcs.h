@@ -26,6 +26,8 @@ bool TryStrToInt(std::string_view text, int& value);
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
 
 int64_t SystemTimeToSeconds(const SystemTime& time);
+// The other way (day of the week included, milliseconds 0).
+SystemTime SecondsToSystemTime(int64_t seconds);
 void TouchFile(const std::string& path);
 // False when the file could not be opened or its time not set.
 bool SetFileWriteTime(const std::string& path, const SystemTime& time);

@@ -1,13 +1,17 @@
 // A minimal HTTP server on 127.0.0.1 for the run's tests: answers GET of the
 // paths the test put in with 200 and the body, anything else with 404, and
-// records what was asked. POSIX only; the Windows build skips these tests.
+// records what was asked. On Windows (Winsock) the window's tests use it.
 #pragma once
-#ifndef _WIN32
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <map>
@@ -18,9 +22,25 @@
 
 namespace vek::test {
 
+#ifdef _WIN32
+using TSocket = SOCKET;
+inline int ClosePeer(TSocket s) { return ::closesocket(s); }
+inline int PollPeer(pollfd* p, unsigned long n, int ms) { return ::WSAPoll(p, n, ms); }
+constexpr int NoSignal = 0;
+#else
+using TSocket = int;
+inline int ClosePeer(TSocket s) { return ::close(s); }
+inline int PollPeer(pollfd* p, nfds_t n, int ms) { return ::poll(p, n, ms); }
+constexpr int NoSignal = MSG_NOSIGNAL;
+#endif
+
 class TLoopbackServer {
  public:
   TLoopbackServer() {
+#ifdef _WIN32
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+#endif
     Listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -36,7 +56,7 @@ class TLoopbackServer {
   ~TLoopbackServer() {
     Stopping = true;
     Worker.join();
-    ::close(Listener);
+    ClosePeer(Listener);
   }
   void Put(const std::string& path, const std::string& body) {
     std::lock_guard lock(Mutex);
@@ -52,18 +72,18 @@ class TLoopbackServer {
   void Serve() {
     while (!Stopping) {
       pollfd p{Listener, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
-      const int fd = ::accept(Listener, nullptr, nullptr);
-      if (fd < 0) continue;
+      if (PollPeer(&p, 1, 20) <= 0) continue;
+      const TSocket fd = ::accept(Listener, nullptr, nullptr);
+      if (fd == static_cast<TSocket>(-1)) continue;
       Answer(fd);
-      ::close(fd);
+      ClosePeer(fd);
     }
   }
-  void Answer(int fd) {
+  void Answer(TSocket fd) {
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
-      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      const int n = static_cast<int>(::recv(fd, buffer, sizeof buffer, 0));
       if (n <= 0) return;
       request.append(buffer, static_cast<size_t>(n));
     }
@@ -80,13 +100,13 @@ class TLoopbackServer {
                  "\r\nConnection: close\r\n\r\n" + body;
     }
     for (size_t sent = 0; sent < response.size();) {
-      const ssize_t n = ::send(fd, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+      const int n = static_cast<int>(::send(fd, response.data() + sent, static_cast<int>(response.size() - sent), NoSignal));
       if (n <= 0) return;
       sent += static_cast<size_t>(n);
     }
   }
 
-  int Listener = -1;
+  TSocket Listener = static_cast<TSocket>(-1);
   std::atomic<bool> Stopping{false};
   std::thread Worker;
   std::mutex Mutex;
@@ -95,4 +115,3 @@ class TLoopbackServer {
 };
 
 }  // namespace vek::test
-#endif

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "ScenarioSupport.h"
+#include "platform/Console.h"
 
 namespace vek::e2e {
 namespace {
@@ -182,9 +183,16 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
              "1000000009.dat<>見ていないスレ (101)\n");
   Server.Put("/excl/subject.txt", "1400000001.dat<>除外板のスレ (3)\r\n1400000002.dat<>除外板の新スレ (1)\r\n");
   Server.Put("/ext/subject.txt", "3000000001.dat,外部板のスレ (9)\r\n3000000002.cgi,外部板の別スレ (3)\r\n", true);
+  // --summary adds the counts of what the files below hold (the new-arrival
+  // list's threads, the fallen ones, this check's new threads outside the
+  // excluded board, failed.txt's boards) on one line after the log; the
+  // files, veklog.txt included, are those of a check without it.
   WaitPastGuard();
-  r = Vek("check");
+  r = Vek("check", {"--summary"});
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  const std::string summary = "新着 5 / DAT落ち 2 / 新スレ 2 / 取得失敗 2板\n";
+  const std::string tail = r.Output.substr(r.Output.rfind("***** Done!! *****"));
+  EXPECT_TRUE(tail.ends_with("\n\n" + summary) || tail.ends_with("\n\n" + platform::Cp932ToUtf8(summary))) << tail;
   ExpectRequests(everyBoard);
   ExpectStep("2-boards-moved-on");
 

@@ -24,6 +24,10 @@ class TScriptedWindow : public win32::TVekWindow {
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
   void PlaySound(const std::string& name, bool wait) override { Sounds.push_back(name + (wait ? " wait" : "")); }
   void OpenDocument(const std::string& path) override { Documents.push_back(path); }
+  void ShowNotice(const std::string& title, const std::string& text) override {
+    win32::TVekWindow::ShowNotice(title, text);
+    Notices.push_back(title + "|" + text);
+  }
   // The caption as the window shows it, after each change.
   void SetApplicationTitle(const std::string& title) override {
     win32::TVekWindow::SetApplicationTitle(title);
@@ -55,7 +59,7 @@ class TScriptedWindow : public win32::TVekWindow {
 
   std::deque<std::optional<std::string>> Answers;
   bool YesAnswer = true;
-  std::vector<std::string> Asked, Messages, Sounds, Documents, Titles;
+  std::vector<std::string> Asked, Messages, Sounds, Documents, Titles, Notices;
   std::function<void()> OnPump;
 
  private:
@@ -97,9 +101,9 @@ class TWindowFixture {
   }
   std::string Settings() const { return ReadFile(AppPath() + "vek.ini"); }
 
-  TScriptedWindow& Open(const std::vector<std::string>& args = {}) {
+  TScriptedWindow& Open(const std::vector<std::string>& args = {}, platform::TEnv& env = platform::TEnv::Default()) {
     Window = std::make_unique<TScriptedWindow>();
-    Form = std::make_unique<TVekMainForm>(*Window, platform::TEnv::Default());
+    Form = std::make_unique<TVekMainForm>(*Window, env);
     Window->Create(*Form, args, AppPath());
     return *Window;
   }

@@ -37,8 +37,8 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
   std::vector<TMenuItem*> items = {&form.DatDownMenu,      &form.NotifySoundMenu,  &form.GreedyCheckMenu,
                                    &form.MinStartMenu,     &form.AutoStartMenu,    &form.AutoShutDownMenu,
                                    &form.ExternalCheckMenu, &form.AutoDorFinMenu,  &form.AutoDorRunMenu,
-                                   &form.AutoInitMenu,     &form.FailedReportMenu};
-  const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true};
+                                   &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu};
+  const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true, false};
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(f.Checked(*items[i]), defaults[i]) << items[i]->Name;
     f.Command(*items[i]);
@@ -107,7 +107,8 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
   std::string ini = f.Settings();
   for (const char* line : {"Top=60", "Left=50", "Width=700", "Height=500", "State=Normal", "MinStart=1",
                            "AutoStart=1", "AutoShutDown=1", "GreedyCheck=0", "NotifySound=0", "ExternalCheck=0",
-                           "AutoDorFin=1", "AutoDorRun=1", "AutoInit=1", "FailedReport=0", "NewIdxName=news.idx",
+                           "AutoDorFin=1", "AutoDorRun=1", "AutoInit=1", "FailedReport=0", "NotifyBalloon=1",
+                           "NewIdxName=news.idx",
                            "Proxy=127.0.0.1:8080"})
     EXPECT_TRUE(HasLine(ini, line)) << line << "\n" << ini;
   EXPECT_TRUE(HasLine(ini, "IgnoreIdxList=" + ticked)) << ini;

@@ -38,9 +38,15 @@ TEST(SystemTimeToSeconds, DifferencesAcrossMonthAndYearEnds) {
       {Time(2026, 12, 31, 23, 59, 30), Time(2027, 1, 1, 0, 0, 10)},
       {Time(1999, 12, 31, 23, 59, 30, 999), Time(2000, 1, 1, 0, 0, 10, 1)},
   };
-  for (const Case& c : cases)
+  for (const Case& c : cases) {
     EXPECT_EQ(SystemTimeToSeconds(c.after) - SystemTimeToSeconds(c.before), 40)
         << c.before.Year << "-" << c.before.Month << "-" << c.before.Day;
+    // And back, the day of the week with it (milliseconds are dropped).
+    const SystemTime back = SecondsToSystemTime(SystemTimeToSeconds(c.before));
+    EXPECT_EQ(SystemTimeToSeconds(back), SystemTimeToSeconds(c.before));
+    EXPECT_EQ(back.Day, c.before.Day);
+  }
+  EXPECT_EQ(SecondsToSystemTime(1796680541).DayOfWeek, 1);  // 2026-12-07, a Monday
   EXPECT_EQ(SystemTimeToSeconds(Time(2000, 2, 28, 12, 0, 0)) + 2 * 86400, SystemTimeToSeconds(Time(2000, 3, 1, 12, 0, 0)))
       << "2000 is a leap year";
   EXPECT_EQ(SystemTimeToSeconds(Time(1970, 1, 1, 0, 0, 0)), 0);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/RunGuard.h"
+#include "check/RunSummary.h"
 #include "platform/Console.h"
 #include "platform/Env.h"
 #include "platform/Shell.h"
@@ -36,6 +37,10 @@ constexpr const char* HelpText =
     "                 first line), so later checks leave it out. The window's menu\n"
     "                 item \"DAT 落ちをマークする\" does the same; like it, the choice holds\n"
     "                 for this start only and is never saved. Combines with --wait.\n"
+    "  check --summary  The same, and after the log one line on standard error with\n"
+    "                 the check's counts: threads with news, threads that fell, new\n"
+    "                 threads, and boards that failed or were skipped, if any. Combines\n"
+    "                 with the other two.\n"
     "  config         Print the configuration block that every check writes first.\n"
     "  config --list  Print every setting of vek.ini as section.key=value (the default\n"
     "                 where the file has none).\n"
@@ -85,6 +90,7 @@ struct TOptions {
   std::vector<std::string> Operands;  // of config
   bool Wait = false;
   bool MarkFallen = false;
+  bool Summary = false;
   bool Help = false;
   bool Version = false;
 };
@@ -105,6 +111,8 @@ bool ParseOptions(const std::vector<std::string>& args, TOptions& options) {
       options.Wait = true;
     } else if (arg == "--mark-fallen") {
       options.MarkFallen = true;
+    } else if (arg == "--summary") {
+      options.Summary = true;
     } else if (options.Command.empty() && IsCommand(arg)) {
       options.Command = arg;
     } else if (options.Command == "config" && options.Operands.size() < 2) {
@@ -113,7 +121,7 @@ bool ParseOptions(const std::vector<std::string>& args, TOptions& options) {
       return false;
     }
   }
-  const bool checkOnly = options.Wait || options.MarkFallen;
+  const bool checkOnly = options.Wait || options.MarkFallen || options.Summary;
   const auto& operands = options.Operands;
   const bool listOk = operands.empty() || operands[0] != "--list" || operands.size() == 1;
   const bool dashOk = operands.empty() || operands[0] == "--list" || operands[0].rfind("--", 0) != 0;
@@ -150,6 +158,8 @@ int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& o
   view.Flush();
   switch (form.LastRun.Outcome) {
     case Outcome::Completed:
+      // For a journal: what the check found, apart from the log on stdout.
+      if (options.Summary) vek::platform::WriteStderr(vek::SummaryText(vek::SummarizeRun(form.LastRun), " / ") + "\n");
       return 0;
     case Outcome::Failed:
       Error("the check run failed: " + form.LastRun.Error);

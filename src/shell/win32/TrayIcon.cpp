@@ -8,6 +8,8 @@ namespace vek::win32 {
 namespace {
 constexpr wchar_t TrayClassName[] = L"TVekTrayWindow";
 constexpr UINT TrayIconId = 1;
+// Milliseconds a balloon stays (older shells; newer ones keep their own time).
+constexpr UINT BalloonTimeout = 10000;
 }  // namespace
 
 // Broadcast by a shell that has (re)started with an empty notification area.
@@ -44,7 +46,7 @@ LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, 
     return 0;
   }
   if (!self || message != WM_TRAYNOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (lParam == WM_LBUTTONDOWN) {
+  if (lParam == WM_LBUTTONDOWN || lParam == NIN_BALLOONUSERCLICK) {
     HWND main = self->Main_;
     ShowWindow(main, SW_SHOW);
     if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
@@ -77,6 +79,21 @@ void TTrayIcon::Show(int image) {
   } else {
     Added_ = Shell_NotifyIconW(NIM_ADD, &Data_) != FALSE;
   }
+}
+
+void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (!Window_ || !Added_) return;
+  // The balloon's fields go with this one call only: the animation's later
+  // changes of the icon must not show it again.
+  Data_.uFlags |= NIF_INFO;
+  lstrcpynW(Data_.szInfoTitle, platform::win32::Wide(title).c_str(), ARRAYSIZE(Data_.szInfoTitle));
+  lstrcpynW(Data_.szInfo, platform::win32::Wide(text).c_str(), ARRAYSIZE(Data_.szInfo));
+  Data_.uTimeout = BalloonTimeout;
+  Data_.dwInfoFlags = NIIF_INFO;
+  Shell_NotifyIconW(NIM_MODIFY, &Data_);
+  Data_.uFlags &= ~NIF_INFO;
+  Data_.szInfoTitle[0] = L'\0';
+  Data_.szInfo[0] = L'\0';
 }
 
 void TTrayIcon::Remove() {

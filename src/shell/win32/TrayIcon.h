@@ -1,12 +1,13 @@
 // The icon in the notification area: a hidden window of its own receives the
-// shell's mouse messages; a left click brings the main window back to the
-// front, nothing else reacts. A shell that restarts (and broadcasts
-// "TaskbarCreated") gets the icon again.
+// shell's mouse messages; a left click, on the icon or on its balloon, brings
+// the main window back to the front, nothing else reacts. A shell that
+// restarts (and broadcasts "TaskbarCreated") gets the icon again.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
 
 #include <array>
+#include <string>
 
 #include "shell/win32/Handles.h"
 #include "shell/win32/Pictures.h"
@@ -27,6 +28,9 @@ class TTrayIcon {
   // A frame of the progress animation (0..27), or -1 for the application's
   // icon; the first call adds the icon to the notification area.
   void Show(int image);
+  // A balloon from the icon (code page 932 texts; the shell cuts them to 63
+  // and 255 characters). Nothing while the icon is not in the notification area.
+  void ShowBalloon(const std::string& title, const std::string& text);
   // Takes the icon out of the notification area and destroys the tray window.
   void Remove();
 

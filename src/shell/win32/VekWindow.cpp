@@ -24,7 +24,6 @@ using platform::win32::WidePath;
 
 namespace {
 
-constexpr UINT_PTR CheckTimerId = 1;
 constexpr UINT_PTR LogTimerId = 2;
 // Adding text to the log pane repaints it, and under Wine a repaint costs tens
 // of milliseconds however little is added. Lines that arrive close together
@@ -109,11 +108,13 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
         {&f.GreedyCheckMenu, check(f.GreedyCheckMenu)}}},
       {&f.ConfigBMenu,
        {{&f.ProxyMenu, [&f] { f.ProxyMenuClick(); }},
+        {&f.CheckEveryMenu, [&f] { f.CheckEveryMenuClick(); }},
         {&f.IgnoreIdxMenu, [&f] { f.IgnoreIdxMenuClick(); }},
         {nullptr, {}},
         {&f.MinStartMenu, check(f.MinStartMenu)},
         {&f.AutoStartMenu, check(f.AutoStartMenu)},
         {&f.AutoShutDownMenu, check(f.AutoShutDownMenu)},
+        {&f.NotifyBalloonMenu, check(f.NotifyBalloonMenu)},
         {&f.ExternalCheckMenu, check(f.ExternalCheckMenu)}}},
       {&f.ConfigCMenu,
        {{&f.AutoDorFinMenu, check(f.AutoDorFinMenu)},
@@ -629,6 +630,10 @@ bool TVekWindow::SetApplicationIcon(const std::string& fileName) { return LoadIc
 
 void TVekWindow::RemoveTrayIcon() {
   if (Tray_) Tray_->Remove();
+}
+
+void TVekWindow::ShowNotice(const std::string& title, const std::string& text) {
+  if (Tray_) Tray_->ShowBalloon(title, text);
 }
 
 // --- timer, documents, sound, dialogs ---------------------------------------------------------

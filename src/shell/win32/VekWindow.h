@@ -23,6 +23,8 @@ namespace vek::win32 {
 
 // Posted by a second start of the program.
 constexpr UINT WM_STARTCHECK = WM_APP + 200;
+// The one-shot timer that starts a check (WM_TIMER's identifier).
+constexpr UINT_PTR CheckTimerId = 1;
 constexpr wchar_t MainClassName[] = L"TVekMainForm";
 
 class TVekWindow : public IVekView {
@@ -64,6 +66,8 @@ class TVekWindow : public IVekView {
   void SetTrayImage(int image) override;
   bool SetApplicationIcon(const std::string& fileName) override;
   void RemoveTrayIcon() override;
+  void ShowNotice(const std::string& title, const std::string& text) override;
+  bool StaysOpen() const override { return true; }
   void ProcessMessages() override;
   void ArmTimer(unsigned milliseconds) override;
   void StopTimer() override;
