@@ -130,12 +130,13 @@ shoot() {
 balloon() {
   world
   sed -i 's/^\[VEK\]\r$/[VEK]\r\nNotifyBalloon=1\r/' "$VEK_WINEPREFIX/drive_c/VEK/vek.ini"
+  touch -d '-1 hour' "$VEK_WINEPREFIX/drive_c/VEK/vek.ini"  # sed gave it a new stamp
   run 'C:\VEK\vek.exe' /autostart >/dev/null 2>&1 &
   probe wait-visible 60
   probe wait-title 'VEK [3/7]' 30
   probe wait-idle 30
   sleep 4
-  /usr/bin/import -window root -crop 320x120+0+0 +repage "$out/balloon.png"
+  /usr/bin/import -window root -crop 200x125+0+0 +repage "$out/balloon.png"
   probe close
   WINEPREFIX=$VEK_WINEPREFIX wineserver -w
 }
