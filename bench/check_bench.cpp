@@ -10,12 +10,12 @@
 // --vek measures another build of the command; --wrap runs every check under
 // a command such as a profiler.
 #include <curl/curl.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "BenchProcess.h"
+#include "GzipBoards.h"
 
 using namespace vek::bench;
 
@@ -40,21 +40,6 @@ std::string BoardList(int board, int lines) {
             std::to_string(board) + " その" + std::to_string(i) + " (" + std::to_string((i * 7 + board) % 997 + 1) +
             ")\n";
   return body;
-}
-
-// Stored gzip-encoded and sent as it is: the server spends no time
-// compressing, so both sides measure the client's own work.
-void WriteGzipBoard(const fs::path& dir, const std::string& body) {
-  fs::create_directories(dir);
-  gzFile out = gzopen((dir / "subject.txt").c_str(), "wb6");
-  gzwrite(out, body.data(), static_cast<unsigned>(body.size()));
-  gzclose(out);
-  WriteBytes(dir / "board.conf", "fake-gzip\n");
-}
-
-size_t Collect(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
 }
 
 // Plain libcurl: one fresh handle per URL, gzip undone by libcurl, each body

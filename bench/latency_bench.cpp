@@ -10,13 +10,13 @@
 //   bench_latency [--boards N] [--hosts N] [--lines N] [--rtt MS] [--rounds N]
 //                 [--vek PATH] [--wine PATH-TO-vekc.exe] [--keep]
 #include <curl/curl.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 
 #include "BenchProcess.h"
+#include "GzipBoards.h"
 #include "LatencyRelay.h"
 
 using namespace vek::bench;
@@ -41,19 +41,6 @@ std::string BoardList(int board, int lines) {
     body += std::to_string(1700000000LL - board * 10000LL + i) + ".dat<>" + "遠くの板" + std::to_string(board) +
             " スレ" + std::to_string(i) + " (" + std::to_string((i * 7 + board) % 997 + 1) + ")\n";
   return body;
-}
-
-void WriteGzipBoard(const fs::path& dir, const std::string& body) {
-  fs::create_directories(dir);
-  gzFile out = gzopen((dir / "subject.txt").c_str(), "wb6");
-  gzwrite(out, body.data(), static_cast<unsigned>(body.size()));
-  gzclose(out);
-  WriteBytes(dir / "board.conf", "fake-gzip\n");
-}
-
-size_t Collect(char* data, size_t size, size_t count, void* user) {
-  static_cast<std::string*>(user)->append(data, size * count);
-  return size * count;
 }
 
 // Plain libcurl, one request at a time, each body written to a file: through
