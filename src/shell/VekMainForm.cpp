@@ -136,8 +136,10 @@ void TVekMainForm::AppendToLogLine(const std::string& text) {
 void TVekMainForm::RunUpdateCheck() {
   Timer.Enabled = false;
   View.StopTimer();
+  LogRunStarts_.push_back(LogMemo.Lines.size());
   LastRun = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
   ActOnRunResult();
+  KeepLogWithinBound();
 }
 
 void TVekMainForm::ActOnRunResult() {
@@ -192,6 +194,7 @@ void TVekMainForm::StartCheckTimer(unsigned milliseconds) {
     View.StopTimer();
   }
   Timer.Interval = milliseconds;
+  Timer.ArmedTick = Env.TickCount();
   Timer.Enabled = true;
   View.ArmTimer(milliseconds);
   View.ComponentChanged(Timer);

@@ -110,6 +110,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // --- command-line switches seen by FormCreate ---
   bool AutoStartSwitch = false;
   bool AutoInitSwitch = false;
+  bool TraySwitch = false;  // "/tray": the window stays hidden (start with Windows)
+  bool StartsHidden() const { return MinStart() || TraySwitch; }
 
   // --- run state kept between runs ---
   TRunState RunState;
@@ -168,6 +170,10 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void NewIdxMenuClick();
   void ProxyMenuClick();
   void CheckEveryMenuClick();
+  // Days in the tray (shell/TrayLife.cpp): the machine woke from sleep; the
+  // Run value of the start with Windows written or removed.
+  void ResumedFromSleep();
+  void StartWithWindowsMenuClick();
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
   // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
@@ -209,6 +215,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
   TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する"};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
+  TMenuItem StartWithWindowsMenu{"StartWithWindowsMenu", "Windows起動時に開始"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
   TButton IgnoreIdxButton{"IgnoreIdxButton", "除外指定"};
   TButton InitNewReportButton{"InitNewReportButton", "初期化"};
@@ -227,6 +234,9 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // after every run that started, the notice and the next periodic check.
   void ActOnRunResult();
   void ShowRunNotice();
+  // The oldest whole checks leave the log past LogBoundBytes (shell/TrayLife.h).
+  void KeepLogWithinBound();
+  std::vector<size_t> LogRunStarts_;  // the first line of each check in the log
   std::string AppPath_;
   std::string DorPath_;
 };
