@@ -28,7 +28,7 @@ uint32_t ResumeDelay(uint32_t armedTick, uint32_t interval, uint32_t now) {
 }
 
 void TVekMainForm::KeepLogWithinBound() {
-  const size_t drop = LogLinesToDrop(LogMemo.Lines, LogRunStarts_, LogBoundBytes);
+  const size_t drop = LogLinesToDrop(LogMemo.Lines, LogRunStarts_, LogBound);
   if (drop == 0) return;
   const size_t first = LogRunStarts_.front();
   LogMemo.Lines.erase(LogMemo.Lines.begin() + static_cast<std::ptrdiff_t>(first),

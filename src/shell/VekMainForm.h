@@ -11,6 +11,7 @@
 #include "platform/Env.h"
 #include "reports/RunContext.h"
 #include "shell/Components.h"
+#include "shell/TrayLife.h"
 #include "shell/VekView.h"
 #include "support/StringList.h"
 #include "support/funcs.h"
@@ -174,6 +175,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // Run value of the start with Windows written or removed.
   void ResumedFromSleep();
   void StartWithWindowsMenuClick();
+  // The most text the log keeps (LogBoundBytes; only tests lower it).
+  size_t LogBound = LogBoundBytes;
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
   // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
