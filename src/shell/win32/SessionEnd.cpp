@@ -30,6 +30,23 @@ void TVekWindow::EndSession() {
   if (underWay) TerminateProcess(GetCurrentProcess(), 0);
 }
 
+bool TVekWindow::OnSystemMessage(UINT message, WPARAM wParam, LRESULT& result) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      result = TRUE;  // a check under way does not hold the session up
+      return true;
+    case WM_ENDSESSION:
+      if (wParam) EndSession();
+      result = 0;
+      return true;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) Form_->ResumedFromSleep();
+      result = TRUE;
+      return true;
+  }
+  return false;
+}
+
 void TVekWindow::LogLinesRemoved(size_t first, size_t count) {
   if (!Memo_ || count == 0) return;
   FlushLogText();

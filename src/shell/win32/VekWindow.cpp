@@ -350,6 +350,7 @@ LRESULT CALLBACK TVekWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT result; OnSystemMessage(message, wParam, result)) return result;
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -362,14 +363,6 @@ LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // A run or a dialog is under way: the timer stays armed and fires again.
       if (wParam == CheckTimerId && !Busy() && !SessionEnded_) RunCommand(&TVekMainForm::TimerTimer, false);
       return 0;
-    case WM_QUERYENDSESSION:
-      return TRUE;  // a check under way does not hold the session up
-    case WM_ENDSESSION:
-      if (wParam) EndSession();
-      return 0;
-    case WM_POWERBROADCAST:
-      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) Form_->ResumedFromSleep();
-      return TRUE;
     case WM_STARTCHECK:
       Form_->WMStartCheck();
       return 0;

@@ -124,6 +124,8 @@ class TVekWindow : public IVekView {
   // Log-off or shutdown (WM_ENDSESSION): the exit sequence now, once; a
   // check under way is abandoned as a kill would (shell/win32/SessionEnd.cpp).
   void EndSession();
+  // The end of the session and the wake from sleep; false for other messages.
+  bool OnSystemMessage(UINT message, WPARAM wParam, LRESULT& result);
   void ScaleDefaultSize();
   void ApplyPlacement();
   void ReadPlacement();
