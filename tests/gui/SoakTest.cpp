@@ -172,7 +172,9 @@ TEST_F(Soak, ChecksInOneWindowStayFlat) {
   EXPECT_LT(last.Memory(), half.Memory() + half.Memory() / 100);
   EXPECT_LE(last.Gdi, half.Gdi);
   EXPECT_LE(last.User, half.User);
-  EXPECT_LE(last.Handles, half.Handles);
+  // The system's own threads come and go with a handle or two (seen under
+  // Wine); a handle lost per check would be one more per check.
+  EXPECT_LE(last.Handles, half.Handles + 2);
   // The pane shows what the form holds, line for line.
   std::string lines;
   for (const std::string& line : F.Form->LogMemo.Lines) lines += (lines.empty() ? "" : "\r\n") + line;
