@@ -103,6 +103,14 @@ class GuiRun : public TScenario {
     return tree;
   }
 
+  // A probe that waits for a run's caption, started before the program: a
+  // short run may be over before a probe started after it looks.
+  std::unique_ptr<TBackgroundProgram> WatchForRun() {
+    auto watch = std::make_unique<TBackgroundProgram>(Probe.Exe, std::vector<std::string>{"wait-title", "VEK [", "60"});
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    return watch;
+  }
+
   std::string GuiExe;
   TProgram Probe;
 };
@@ -188,15 +196,17 @@ TEST_F(GuiRun, TwoStartsAtOnceMakeOneWindowAndOneRun) {
 // the timer: no message box waits for an answer, and the next periodic check
 // comes a minute later and completes.
 TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
-  BuildWorld("FailedReport=0\r\nCheckEvery=1\r\n", 0);
+  // The board answers after 1.5 s: each run shows in the caption for that long.
+  BuildWorld("FailedReport=0\r\nCheckEvery=1\r\n", 1500);
   const std::string index = HostDir() + "log/" + H1() + "/news/1000000001.idx";
   const std::string before = test::ReadFile(index);
   const std::string exe = InstallGui();
   // The first write of the run is the board's list; the second, this index.
+  auto began = WatchForRun();
   setenv("VEK_FAIL_WRITE", "replace:2", 1);
   TBackgroundProgram gui(exe, {"/autostart"});
   unsetenv("VEK_FAIL_WRITE");
-  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "60"}).ExitCode, 0) << "no run began";
+  ASSERT_EQ(began->Wait(60), 0) << "no run began";
   ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0) << "the window did not come back to idle";
   const TRunResult controls = RunProbe({"controls"});
   ASSERT_EQ(controls.ExitCode, 0) << controls.Output;
@@ -205,7 +215,7 @@ TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
   for (const auto& [name, enabled] : v) EXPECT_EQ(enabled, "1") << name << " stays disabled";
   EXPECT_EQ(RunProbe({"dismiss", "3"}).ExitCode, 1) << "a message box waited";
   EXPECT_EQ(test::ReadFile(index), before);
-  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "75"}).ExitCode, 0) << "no periodic check after the failed one";
+  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "75"}, 80).ExitCode, 0) << "no periodic check after the failed one";
   ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0);
   ASSERT_EQ(RunProbe({"close"}).ExitCode, 0);
   ASSERT_EQ(gui.Wait(30), 0);
@@ -222,8 +232,9 @@ TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
 // WM_DESTROY (killed, as Windows does), and the files hold the session.
 TEST_F(GuiRun, TheEndOfTheSessionSavesTheSettingsAndTheLog) {
   BuildWorld("FailedReport=0\r\n", 0);
+  auto began = WatchForRun();
   auto gui = std::make_unique<TBackgroundProgram>(InstallGui(), std::vector<std::string>{"/autostart"});
-  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "60"}).ExitCode, 0) << "no run began";
+  ASSERT_EQ(began->Wait(60), 0) << "no run began";
   ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0);
   // The window numbers its menu items from 100 in the order of the menu bar:
   // 116 is 設定B → 最小化起動.
