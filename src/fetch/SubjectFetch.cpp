@@ -141,11 +141,6 @@ void WaitForDownload(THttpGet& getter, const TFetchSettings& settings, platform:
 
 namespace {
 
-// A value that can go back into a request header as it is.
-bool Sendable(const std::string& value) {
-  return std::none_of(value.begin(), value.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
-}
-
 const std::pair<const char*, std::string platform::THttpValidators::*> ValidatorLines[] = {
     {"Last-Modified: ", &platform::THttpValidators::LastModified},
     {"ETag: ", &platform::THttpValidators::ETag}};
@@ -156,7 +151,7 @@ std::string ValidatorsText(const platform::THttpValidators& validators) {
   std::string text;
   for (const auto& [name, field] : ValidatorLines) {
     const std::string& value = validators.*field;
-    if (!value.empty() && Sendable(value)) text += name + value + "\r\n";
+    if (!value.empty() && platform::IsSendableHeaderValue(value)) text += name + value + "\r\n";
   }
   return text;
 }
@@ -167,7 +162,8 @@ platform::THttpValidators ParseValidators(std::string_view text) {
   while (!reader.Eof()) {
     const std::string line = reader.ReadLine();
     for (const auto& [name, field] : ValidatorLines)
-      if (line.starts_with(name) && Sendable(line)) validators.*field = line.substr(std::string_view(name).size());
+      if (line.starts_with(name) && platform::IsSendableHeaderValue(line))
+        validators.*field = line.substr(std::string_view(name).size());
   }
   return validators;
 }

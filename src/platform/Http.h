@@ -34,13 +34,19 @@ struct THttpValidators {
   bool operator==(const THttpValidators&) const = default;
 };
 
+// A value that can go into a request header as it is: no control character
+// that could end the header.
+inline bool IsSendableHeaderValue(std::string_view value) {
+  for (unsigned char c : value)
+    if (c < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
 // The request header lines of the validators, each ending in CR LF; a value
-// that holds a control character (it could end the header) is left out.
+// that cannot be sent as it is is left out.
 inline std::string ConditionalHeaderLines(const THttpValidators& v) {
   auto line = [](std::string_view name, const std::string& value) {
-    if (value.empty()) return std::string();
-    for (unsigned char c : value)
-      if (c < 0x20 || c == 0x7F) return std::string();
+    if (value.empty() || !IsSendableHeaderValue(value)) return std::string();
     return std::string(name) + ": " + value + "\r\n";
   };
   return line("If-Modified-Since", v.LastModified) + line("If-None-Match", v.ETag);

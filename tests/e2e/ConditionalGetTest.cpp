@@ -36,13 +36,20 @@ class ConditionalGetScenario : public TScenario {
     Serve("live", {1, 2, 3}, 5);
   }
 
-  static std::string Key(const std::string& board, int i) { return (board == "news" ? "100000000" : "200000000") + std::to_string(i); }
-  std::string Thread(const std::string& board, int i) const { return H1() + "\\" + board + "\\" + Key(board, i) + ".idx"; }
-  std::string Cache(const std::string& board) const { return ProgDir() + "subject/127.0.0.1%3A" + std::to_string(Server.Port()) + "%2F" + board; }
+  static std::string Key(const std::string& board, int i) {
+    return (board == "news" ? "100000000" : "200000000") + std::to_string(i);
+  }
+  std::string Thread(const std::string& board, int i) const {
+    return H1() + "\\" + board + "\\" + Key(board, i) + ".idx";
+  }
+  std::string Cache(const std::string& board) const {
+    return ProgDir() + "subject/127.0.0.1%3A" + std::to_string(Server.Port()) + "%2F" + board;
+  }
 
   void Serve(const std::string& board, const std::vector<int>& threads, int count) {
     std::string list;
-    for (int i : threads) list += Key(board, i) + ".dat<>" + board + "のスレ" + std::to_string(i) + " (" + std::to_string(count) + ")\n";
+    for (int i : threads)
+      list += Key(board, i) + ".dat<>" + board + "のスレ" + std::to_string(i) + " (" + std::to_string(count) + ")\n";
     Server.Put("/" + board + "/subject.txt", list);
   }
 
@@ -61,7 +68,8 @@ class ConditionalGetScenario : public TScenario {
   void Save(const std::string& to) {
     fs::remove_all(Root.Path() + to);
     fs::create_directories(Root.Path() + to);
-    for (const char* dir : {"host", "prog"}) fs::copy(Root.Path() + dir, Root.Path() + to + "/" + dir, fs::copy_options::recursive);
+    for (const char* dir : {"host", "prog"})
+      fs::copy(Root.Path() + dir, Root.Path() + to + "/" + dir, fs::copy_options::recursive);
   }
   void Restore(const std::string& from) {
     for (const char* dir : {"host", "prog"}) {
@@ -94,7 +102,8 @@ class ConditionalGetScenario : public TScenario {
     std::istringstream in(output);
     size_t n = 0;
     for (std::string line; std::getline(in, line);)
-      n += line.starts_with("  Get ") && line.find(board) != std::string::npos && line.find(" ... " + result) != std::string::npos;
+      n += line.starts_with("  Get ") && line.find(board) != std::string::npos &&
+           line.find(" ... " + result) != std::string::npos;
     return n;
   }
 
@@ -107,7 +116,8 @@ TEST_F(ConditionalGetScenario, UnchangedBoardsAreNotSentAgain) {
   std::vector<std::string> asked;
   TRunResult r = Check(true, asked);
   EXPECT_EQ(asked, (std::vector<std::string>{live, news}));
-  EXPECT_EQ(test::ReadFile(Cache("news") + ".http"), "Last-Modified: Tue, 01 Dec 2026 09:00:01 GMT\r\nETag: \"v1\"\r\n");
+  EXPECT_EQ(test::ReadFile(Cache("news") + ".http"),
+            "Last-Modified: Tue, 01 Dec 2026 09:00:01 GMT\r\nETag: \"v1\"\r\n");
 
   // Nothing changed: both boards answer 304, and the host browser's files
   // are those of a check that downloaded both lists again.
@@ -124,7 +134,8 @@ TEST_F(ConditionalGetScenario, UnchangedBoardsAreNotSentAgain) {
   EXPECT_EQ(asked, (std::vector<std::string>{live + v1, news + v1}));
   EXPECT_EQ(Boards(r.Output, "not modified("), 1u) << r.Output;
   EXPECT_EQ(Boards(r.Output, "done(", news), 1u) << r.Output;
-  EXPECT_EQ(test::ReadFile(Cache("news") + ".http"), "Last-Modified: Tue, 01 Dec 2026 09:00:02 GMT\r\nETag: \"v2\"\r\n");
+  EXPECT_EQ(test::ReadFile(Cache("news") + ".http"),
+            "Last-Modified: Tue, 01 Dec 2026 09:00:02 GMT\r\nETag: \"v2\"\r\n");
 
   // The news cache removed by hand: its next request asks unconditionally.
   fs::remove(Cache("news") + ".txt");
