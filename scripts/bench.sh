@@ -5,6 +5,7 @@
 #   the board fetch and the whole `vek check` beside plain libcurl (200 gzip boards),
 #   the whole check at 40 ms round trip (100 boards on 5 hosts, http and https,
 #   through a latency relay) beside plain libcurl reusing its connections,
+#   a second check of unchanged boards with ConditionalGet on beside it off,
 #   the 20,000-thread run's local steps beside a plain read-and-rewrite loop,
 #   the scale series of 1,000 / 10,000 / 100,000 watched threads,
 #   and the window's log pane through a 2,000-board check's lines under Wine.
@@ -80,6 +81,17 @@ case $tls in
   *) failed "bench_latency" "$logs/latency.txt" ;;
 esac
 grep '^table' "$logs/latency.txt" | cut -f2- >>"$table"
+
+# ConditionalGet: a second check of unchanged boards with it off and on, at
+# 40 ms (100 boards on 5 hosts) and on loopback through the relay at 0 ms
+# (200 boards on 4 hosts), with the bytes the servers sent.
+echo "conditional requests ..." >&2
+while read -r rtt boards hosts; do
+  log=$logs/conditional-${rtt}ms.txt
+  "$bin/bench_latency" --conditional --rtt "$rtt" --boards "$boards" --hosts "$hosts" --rounds 3 >"$log" 2>&1 ||
+    failed "bench_latency --conditional" "$log"
+  grep '^table' "$log" | cut -f2- >>"$table"
+done <<<$'40 100 5\n0 200 4'
 
 run() {  # label boards watched-per-board
   echo "$1 ..." >&2

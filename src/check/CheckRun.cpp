@@ -143,8 +143,10 @@ void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
-  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line))) {
-    LogDone(t);
+  bool notModified = false;
+  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line), &notModified)) {
+    if (notModified) AppendToLogLine("not modified(" + Elapsed(t) + "s)");
+    else LogDone(t);
     return;
   }
   // From the first failure on, the tray shows the second row of frames.

@@ -88,6 +88,13 @@ TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
   return row;
 }
 
+// A setting off by default that a file gains only once it is set: a file
+// without it is written back as it was.
+TSetting WrittenOnceSet(TSetting row) {
+  row.OnlyWhenSet = true;
+  return row;
+}
+
 // The rows of one start-up stage, given their stage column.
 std::vector<TSetting> Stage(TReadStage stage, std::vector<TSetting> rows) {
   for (TSetting& row : rows) row.Stage = stage;
@@ -150,6 +157,7 @@ std::vector<TSetting> LateRows() {
       // Minutes between periodic checks; 0 turns them off.
       Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
       Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
+      WrittenOnceSet(Check<&Form::ConditionalGetMenu>("VEK", "ConditionalGet", "0")),
   });
 }
 

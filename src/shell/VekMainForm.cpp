@@ -95,6 +95,7 @@ TRunSettings TVekMainForm::RunSettings() const {
   s.Fetch.Proxy = Proxy;
   s.Fetch.TimeOutTime = TimeOutTime;
   s.Fetch.ExternalCheck = ExternalCheck();
+  s.Fetch.ConditionalGet = ConditionalGetMenu.Checked;
   s.Fetch.RentalDomains = RentalDomainList();
   s.Fetch.RentalOldHost = RentalOldHost;
   s.GreedyCheck = GreedyCheck();

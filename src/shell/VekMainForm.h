@@ -208,6 +208,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
   TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する"};
+  TMenuItem ConditionalGetMenu{"ConditionalGetMenu", "条件付きリクエスト"};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
   TButton IgnoreIdxButton{"IgnoreIdxButton", "除外指定"};

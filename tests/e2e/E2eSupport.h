@@ -29,6 +29,12 @@ class TBoardServer {
   // Every path asked for since start, in order (for checking that skipped
   // boards were never asked for).
   std::vector<std::string> Requests() const;
+  // From now on answers carry Last-Modified and ETag (new ones at every Put
+  // of the path) and a request whose conditions name them gets a 304.
+  void SetConditional(bool on);
+  // Every request as "path", then " If-Modified-Since: value" and
+  // " If-None-Match: value" for the conditional headers it carried.
+  std::vector<std::string> Conditions() const;
   // Called with each request's path as it arrives, before it is answered
   // (lets a scenario look at the world at that moment). Set it while no
   // request is under way; an empty function removes it.

@@ -120,7 +120,8 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
        {{&f.AutoDorFinMenu, check(f.AutoDorFinMenu)},
         {&f.AutoDorRunMenu, check(f.AutoDorRunMenu)},
         {&f.AutoInitMenu, check(f.AutoInitMenu)},
-        {&f.FailedReportMenu, check(f.FailedReportMenu)}}},
+        {&f.FailedReportMenu, check(f.FailedReportMenu)},
+        {&f.ConditionalGetMenu, check(f.ConditionalGetMenu)}}},
   };
 }
 
