@@ -93,15 +93,15 @@ const TThreadBoard& TBoardNamer::Of(std::string_view threadPath) {
 }
 
 // The subject lines of one board by key: the first line of each key wins.
-// Lines without "<>" are left out: every key looked up ends in ".dat".
+// Lines without a thread key are left out: they name no thread.
 class TSubjectCache {
  public:
   void Load(const std::string& fileName) {
     Text = platform::ReadWholeFile(fileName);
     Lines.Reset(Text.size() / 48 + 1);
     ForEachLine(Text, [&](std::string_view line) {
-      size_t mark = line.find("<>");
-      if (mark != std::string_view::npos) Lines.Insert(line.substr(0, mark), line.size());
+      const std::string_view key = SubjectLineKey(line);
+      if (!key.empty()) Lines.Insert(key, line.size());
     });
   }
   int CountOf(std::string_view key) const {
