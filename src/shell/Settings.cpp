@@ -150,6 +150,10 @@ std::vector<TSetting> LateRows() {
       // Minutes between periodic checks; 0 turns them off.
       Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
       Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
+      // The next-thread report, off by default and, like the two above,
+      // written only once set; a count of 0 lists fallen threads only.
+      Unattended(Check<&Form::NextThreadReportMenu>("VEK", "NextThreadReport", "0")),
+      Unattended(Number<&Form::NextThreadAt>("VEK", "NextThreadAt", "1000", false, 0)),
   });
 }
 
