@@ -24,7 +24,6 @@ constexpr long long NumberCap = 1000000000000LL;
 struct TChar {
   uint16_t Code = 0;
   bool Bracketed = false;
-  long long Number = -1;  // the value when Code is NumberMark
 };
 
 // Full-width digits and letters as ASCII, letters in lower case.
@@ -49,58 +48,66 @@ bool IsOpening(uint16_t c) { return c == LenticularOpen || c == SquareOpen || c 
 bool IsClosing(uint16_t c) { return c == LenticularClose || c == SquareClose || c == ']'; }
 bool IsDropped(uint16_t c) { return c == ' ' || c == FullSpace || c == BlackStar || c == WhiteStar || c == '#'; }
 
-// The words "part" and "その" left out.
-std::vector<TChar> WithoutMarkerWords(const std::vector<TChar>& chars) {
-  static const std::vector<uint16_t> part = {'p', 'a', 'r', 't'};
-  static const std::vector<uint16_t> sono = {SoKana, NoKana};
-  std::vector<TChar> kept;
-  kept.reserve(chars.size());
-  const auto startsWith = [&](size_t at, const std::vector<uint16_t>& word) {
-    if (at + word.size() > chars.size()) return false;
-    for (size_t k = 0; k < word.size(); ++k)
-      if (chars[at + k].Code != word[k]) return false;
-    return true;
-  };
-  for (size_t i = 0; i < chars.size();) {
-    if (startsWith(i, part)) i += part.size();
-    else if (startsWith(i, sono)) i += sono.size();
-    else kept.push_back(chars[i++]);
-  }
-  return kept;
-}
+// One pass over a title: its characters after the normalisation the header
+// describes, and its series number. Every title of a board with an ended
+// thread goes through it, so it allocates nothing once its buffer has grown.
+class TNormaliser {
+ public:
+  std::vector<TChar> Chars;
+  long long Outside = -1, Any = -1;  // the last number outside brackets, and the last one
 
-// The title's characters after the normalisation the header describes.
-std::vector<TChar> Normalised(std::string_view title) {
-  std::vector<TChar> chars;
-  chars.reserve(title.size());
-  int depth = 0;
-  bool afterDigit = false;
-  for (size_t i = 0; i < title.size();) {
-    const auto lead = static_cast<unsigned char>(title[i]);
-    uint16_t c = lead;
-    if (IsSjisLeadByte(lead) && i + 1 < title.size()) c = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(title[i + 1]));
-    i += c > 0xFF ? 2 : 1;
-    c = Folded(c);
-    const bool digit = c >= '0' && c <= '9';
-    const bool continues = digit && afterDigit;
-    afterDigit = digit;
-    if (continues) {
-      chars.back().Number = std::min(NumberCap, chars.back().Number * 10 + (c - '0'));
-    } else if (IsOpening(c)) {
-      ++depth;
-    } else if (IsClosing(c)) {
-      depth = std::max(0, depth - 1);
-    } else if (digit || RomanValue(c) > 0) {
-      chars.push_back({NumberMark, depth > 0, digit ? c - '0' : RomanValue(c)});
-    } else if (!IsDropped(c)) {
-      chars.push_back({c, depth > 0});
+  void Run(std::string_view title) {
+    Chars.clear();
+    Outside = Any = -1;
+    Depth = 0;
+    AfterDigit = false;
+    for (size_t i = 0; i < title.size();) {
+      const auto lead = static_cast<unsigned char>(title[i]);
+      if (!IsSjisLeadByte(lead) || i + 1 == title.size()) {
+        ++i;
+        Take(Folded(lead));
+        continue;
+      }
+      const auto c = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(title[i + 1]));
+      i += 2;
+      // Kanji and katakana, most of a title: no rule applies to them.
+      if (lead != 0x81 && lead != 0x82 && lead != 0x87 && lead != 0xFA) Push(c);
+      else Take(Folded(c));
     }
   }
-  return WithoutMarkerWords(chars);
-}
 
-std::vector<uint32_t> BigramsOf(const std::vector<TChar>& chars, bool coreOnly) {
-  std::vector<uint32_t> bigrams;
+ private:
+  void Push(uint16_t c) {
+    AfterDigit = false;
+    Chars.push_back({c, Depth > 0});
+    // The words "part" and "その" are dropped as they end.
+    const size_t n = Chars.size();
+    if (n >= 2 && Chars[n - 2].Code == SoKana && c == NoKana) Chars.resize(n - 2);
+    else if (n >= 4 && c == 't' && Chars[n - 2].Code == 'r' && Chars[n - 3].Code == 'a' && Chars[n - 4].Code == 'p')
+      Chars.resize(n - 4);
+  }
+  void Number(long long value) {
+    if (Depth == 0) Outside = value;
+    Any = value;
+  }
+  void Take(uint16_t c) {
+    const bool digit = c >= '0' && c <= '9';
+    if (digit && AfterDigit) return Number(std::min(NumberCap, Any * 10 + (c - '0')));
+    if (IsOpening(c)) ++Depth;
+    else if (IsClosing(c)) Depth = std::max(0, Depth - 1);
+    else if (digit || RomanValue(c) > 0) {
+      Push(NumberMark);
+      Number(digit ? c - '0' : RomanValue(c));
+    } else if (!IsDropped(c)) {
+      return Push(c);
+    }
+    AfterDigit = digit;
+  }
+  int Depth = 0;
+  bool AfterDigit = false;
+};
+
+void BigramsOf(const std::vector<TChar>& chars, bool coreOnly, std::vector<uint32_t>& bigrams) {
   bigrams.reserve(chars.size());
   uint32_t previous = StartMark;
   for (const TChar& c : chars) {
@@ -109,7 +116,6 @@ std::vector<uint32_t> BigramsOf(const std::vector<TChar>& chars, bool coreOnly) 
     previous = c.Code;
   }
   std::sort(bigrams.begin(), bigrams.end());
-  return bigrams;
 }
 
 // Dice coefficient of two sorted multisets.
@@ -132,21 +138,49 @@ std::string_view WithoutLeadingZeros(std::string_view key) {
   return key;
 }
 
+struct TScored {
+  size_t Index;
+  double Score;
+  bool Successor;
+};
+
+// The successor by number first, then the most similar; of equals, the
+// older thread (the first one made is the one readers move to).
+bool IsBetter(const TScored& a, const TScored& b, const std::vector<TListedThread>& threads) {
+  if (a.Successor != b.Successor) return a.Successor;
+  if (a.Score != b.Score) return a.Score > b.Score;
+  if (threads[a.Index].Key != threads[b.Index].Key) return IsLaterKey(threads[b.Index].Key, threads[a.Index].Key);
+  return a.Index < b.Index;
+}
+
+// Puts the candidate into the best few, in order; a thread the server lists
+// twice is offered once, by its better line.
+void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vector<TListedThread>& threads) {
+  for (size_t k = 0; k < best.size(); ++k) {
+    if (threads[best[k].Index].Key != threads[candidate.Index].Key) continue;
+    if (!IsBetter(candidate, best[k], threads)) return;
+    best.erase(best.begin() + static_cast<std::ptrdiff_t>(k));
+    break;
+  }
+  auto at = best.begin();
+  while (at != best.end() && !IsBetter(candidate, *at, threads)) ++at;
+  if (at - best.begin() >= MaxNextThreads) return;
+  best.insert(at, candidate);
+  if (best.size() > static_cast<size_t>(MaxNextThreads)) best.pop_back();
+}
+
 }  // namespace
 
 TTitleShape ShapeOfTitle(std::string_view title) {
-  const std::vector<TChar> chars = Normalised(title);
+  thread_local TNormaliser normaliser;
+  normaliser.Run(title);
+  const std::vector<TChar>& chars = normaliser.Chars;
   TTitleShape shape;
-  shape.Bigrams = BigramsOf(chars, false);
-  const size_t core = static_cast<size_t>(std::count_if(chars.begin(), chars.end(), [](const TChar& c) { return !c.Bracketed; }));
+  BigramsOf(chars, false, shape.Bigrams);
+  const auto core = static_cast<size_t>(std::count_if(chars.begin(), chars.end(), [](const TChar& c) { return !c.Bracketed; }));
   // A core of one or two characters says too little to be compared alone.
-  if (core >= 3 && core < chars.size()) shape.CoreBigrams = BigramsOf(chars, true);
-  // The last number; one in brackets only when none stands outside them.
-  for (const TChar& c : chars)
-    if (c.Code == NumberMark && (!c.Bracketed || shape.Number < 0 || shape.NumberBracketed)) {
-      shape.Number = c.Number;
-      shape.NumberBracketed = c.Bracketed;
-    }
+  if (core >= 3 && core < chars.size()) BigramsOf(chars, true, shape.CoreBigrams);
+  shape.Number = normaliser.Outside >= 0 ? normaliser.Outside : normaliser.Any;
   shape.Shaped = true;
   return shape;
 }
@@ -180,13 +214,8 @@ bool IsLaterKey(std::string_view a, std::string_view b) {
 std::vector<size_t> FindNextThreads(std::string_view oldKey, const TTitleShape& oldTitle,
                                     const std::vector<TListedThread>& threads, int fullAt,
                                     std::vector<TTitleShape>& shapes) {
-  struct TScored {
-    size_t Index;
-    double Score;
-    bool Successor;
-  };
   shapes.resize(threads.size());
-  std::vector<TScored> scored;
+  std::vector<TScored> best;  // at most MaxNextThreads, best first
   for (size_t i = 0; i < threads.size(); ++i) {
     const TListedThread& thread = threads[i];
     if (!IsLaterKey(thread.Key, oldKey) || (fullAt > 0 && thread.Count >= fullAt)) continue;
@@ -198,24 +227,11 @@ std::vector<size_t> FindNextThreads(std::string_view oldKey, const TTitleShape& 
       continue;
     const double score = TitleSimilarity(oldTitle, shape);
     if (score < NextThreadThreshold) continue;
-    scored.push_back({i, score, oldTitle.Number >= 0 && shape.Number == oldTitle.Number + 1});
+    Keep(best, {i, score, oldTitle.Number >= 0 && shape.Number == oldTitle.Number + 1}, threads);
   }
-  // The successor by number first, then the most similar; of equals, the
-  // older thread (the first one made is the one readers move to).
-  std::sort(scored.begin(), scored.end(), [&](const TScored& a, const TScored& b) {
-    if (a.Successor != b.Successor) return a.Successor;
-    if (a.Score != b.Score) return a.Score > b.Score;
-    if (threads[a.Index].Key != threads[b.Index].Key) return IsLaterKey(threads[b.Index].Key, threads[a.Index].Key);
-    return a.Index < b.Index;
-  });
-  std::vector<size_t> best;
-  for (const TScored& s : scored) {
-    if (best.size() >= static_cast<size_t>(MaxNextThreads)) break;
-    // A server that lists a thread twice offers it once.
-    const bool listed = std::any_of(best.begin(), best.end(), [&](size_t i) { return threads[i].Key == threads[s.Index].Key; });
-    if (!listed) best.push_back(s.Index);
-  }
-  return best;
+  std::vector<size_t> indexes;
+  for (const TScored& s : best) indexes.push_back(s.Index);
+  return indexes;
 }
 
 }  // namespace vek

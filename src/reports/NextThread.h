@@ -32,7 +32,6 @@ struct TTitleShape {
   std::vector<uint32_t> Bigrams;      // sorted
   std::vector<uint32_t> CoreBigrams;  // sorted; without bracketed text (empty when there is none)
   long long Number = -1;              // the series number; -1 when the title has none
-  bool NumberBracketed = false;       // the series number stands in brackets
   bool Shaped = false;                // filled in (FindNextThreads shapes lazily)
 };
 

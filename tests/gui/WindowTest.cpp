@@ -37,8 +37,10 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
   std::vector<TMenuItem*> items = {&form.DatDownMenu,      &form.NotifySoundMenu,  &form.GreedyCheckMenu,
                                    &form.MinStartMenu,     &form.AutoStartMenu,    &form.AutoShutDownMenu,
                                    &form.ExternalCheckMenu, &form.AutoDorFinMenu,  &form.AutoDorRunMenu,
-                                   &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu};
-  const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true, false};
+                                   &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu,
+                                   &form.NextThreadReportMenu};
+  const std::vector<bool> defaults = {false, true, true,  false, false, false, true,
+                                      false, false, false, true, false, false};
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(f.Checked(*items[i]), defaults[i]) << items[i]->Name;
     f.Command(*items[i]);
