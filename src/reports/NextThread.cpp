@@ -2,6 +2,7 @@
 #include "reports/NextThread.h"
 
 #include <algorithm>
+#include <array>
 
 #include "reports/HostLog.h"
 #include "reports/ResCount.h"
@@ -53,15 +54,17 @@ bool IsDropped(uint16_t c) { return c == ' ' || c == FullSpace || c == BlackStar
 // thread goes through it, so it allocates nothing once its buffer has grown.
 class TNormaliser {
  public:
-  std::vector<TChar> Chars;
+  static constexpr size_t MaxChars = 255;  // the rest of a longer title is not compared
+  std::array<TChar, MaxChars + 1> Chars;
+  size_t Count = 0;
   long long Outside = -1, Any = -1;  // the last number outside brackets, and the last one
 
   void Run(std::string_view title) {
-    Chars.clear();
+    Count = 0;
     Outside = Any = -1;
     Depth = 0;
     AfterDigit = false;
-    for (size_t i = 0; i < title.size();) {
+    for (size_t i = 0; i < title.size() && Count < MaxChars;) {
       const auto lead = static_cast<unsigned char>(title[i]);
       if (!IsSjisLeadByte(lead) || i + 1 == title.size()) {
         ++i;
@@ -79,12 +82,12 @@ class TNormaliser {
  private:
   void Push(uint16_t c) {
     AfterDigit = false;
-    Chars.push_back({c, Depth > 0});
+    Chars[Count++] = {c, Depth > 0};
     // The words "part" and "その" are dropped as they end.
-    const size_t n = Chars.size();
-    if (n >= 2 && Chars[n - 2].Code == SoKana && c == NoKana) Chars.resize(n - 2);
+    const size_t n = Count;
+    if (n >= 2 && c == NoKana && Chars[n - 2].Code == SoKana) Count -= 2;
     else if (n >= 4 && c == 't' && Chars[n - 2].Code == 'r' && Chars[n - 3].Code == 'a' && Chars[n - 4].Code == 'p')
-      Chars.resize(n - 4);
+      Count -= 4;
   }
   void Number(long long value) {
     if (Depth == 0) Outside = value;
@@ -107,15 +110,17 @@ class TNormaliser {
   bool AfterDigit = false;
 };
 
-void BigramsOf(const std::vector<TChar>& chars, bool coreOnly, std::vector<uint32_t>& bigrams) {
-  bigrams.reserve(chars.size());
+void BigramsOf(const TChar* chars, size_t count, bool coreOnly, std::vector<uint32_t>& bigrams) {
+  std::array<uint32_t, TNormaliser::MaxChars + 1> made;
+  size_t n = 0;
   uint32_t previous = StartMark;
-  for (const TChar& c : chars) {
-    if (coreOnly && c.Bracketed) continue;
-    bigrams.push_back(previous << 16 | c.Code);
-    previous = c.Code;
+  for (size_t i = 0; i < count; ++i) {
+    if (coreOnly && chars[i].Bracketed) continue;
+    made[n++] = previous << 16 | chars[i].Code;
+    previous = chars[i].Code;
   }
-  std::sort(bigrams.begin(), bigrams.end());
+  std::sort(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(n));
+  bigrams.assign(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 // Dice coefficient of two sorted multisets.
@@ -156,6 +161,8 @@ bool IsBetter(const TScored& a, const TScored& b, const std::vector<TListedThrea
 // Puts the candidate into the best few, in order; a thread the server lists
 // twice is offered once, by its better line.
 void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vector<TListedThread>& threads) {
+  // Most candidates of a long list come no nearer than the last place.
+  if (best.size() == static_cast<size_t>(MaxNextThreads) && !IsBetter(candidate, best.back(), threads)) return;
   for (size_t k = 0; k < best.size(); ++k) {
     if (threads[best[k].Index].Key != threads[candidate.Index].Key) continue;
     if (!IsBetter(candidate, best[k], threads)) return;
@@ -174,12 +181,13 @@ void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vecto
 TTitleShape ShapeOfTitle(std::string_view title) {
   thread_local TNormaliser normaliser;
   normaliser.Run(title);
-  const std::vector<TChar>& chars = normaliser.Chars;
+  const TChar* chars = normaliser.Chars.data();
+  const size_t count = normaliser.Count;
   TTitleShape shape;
-  BigramsOf(chars, false, shape.Bigrams);
-  const auto core = static_cast<size_t>(std::count_if(chars.begin(), chars.end(), [](const TChar& c) { return !c.Bracketed; }));
+  BigramsOf(chars, count, false, shape.Bigrams);
+  const auto core = static_cast<size_t>(std::count_if(chars, chars + count, [](const TChar& c) { return !c.Bracketed; }));
   // A core of one or two characters says too little to be compared alone.
-  if (core >= 3 && core < chars.size()) BigramsOf(chars, true, shape.CoreBigrams);
+  if (core >= 3 && core < count) BigramsOf(chars, count, true, shape.CoreBigrams);
   shape.Number = normaliser.Outside >= 0 ? normaliser.Outside : normaliser.Any;
   shape.Shaped = true;
   return shape;
