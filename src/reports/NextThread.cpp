@@ -49,6 +49,38 @@ bool IsOpening(uint16_t c) { return c == LenticularOpen || c == SquareOpen || c 
 bool IsClosing(uint16_t c) { return c == LenticularClose || c == SquareClose || c == ']'; }
 bool IsDropped(uint16_t c) { return c == ' ' || c == FullSpace || c == BlackStar || c == WhiteStar || c == '#'; }
 
+enum class TKind : uint8_t { Plain, Dropped, Opening, Closing, Digit, Roman };
+
+// What the normalisation makes of a character.
+struct TClass {
+  uint16_t Code;  // folded
+  TKind Kind;
+  uint8_t Value;  // of a digit or a roman numeral
+};
+
+TClass Classify(uint16_t raw) {
+  const uint16_t c = Folded(raw);
+  if (IsOpening(c)) return {c, TKind::Opening, 0};
+  if (IsClosing(c)) return {c, TKind::Closing, 0};
+  if (c >= '0' && c <= '9') return {c, TKind::Digit, static_cast<uint8_t>(c - '0')};
+  if (RomanValue(c) > 0) return {c, TKind::Roman, static_cast<uint8_t>(RomanValue(c))};
+  return {c, IsDropped(c) ? TKind::Dropped : TKind::Plain, 0};
+}
+
+// Every rule concerns a single byte or a character led by 0x81, 0x82, 0x87
+// or 0xFA: their classes are worked out once, 256 for each.
+constexpr uint8_t RuleLeads[] = {0, 0x81, 0x82, 0x87, 0xFA};
+
+const TClass* ClassTable() {
+  static const std::vector<TClass> table = [] {
+    std::vector<TClass> classes;
+    for (uint8_t lead : RuleLeads)
+      for (unsigned byte = 0; byte < 256; ++byte) classes.push_back(Classify(static_cast<uint16_t>(lead << 8 | byte)));
+    return classes;
+  }();
+  return table.data();
+}
+
 // One pass over a title: its characters after the normalisation the header
 // describes, and its series number. Every title of a board with an ended
 // thread goes through it, so it allocates nothing once its buffer has grown.
@@ -60,6 +92,7 @@ class TNormaliser {
   long long Outside = -1, Any = -1;  // the last number outside brackets, and the last one
 
   void Run(std::string_view title) {
+    const TClass* classes = ClassTable();
     Count = 0;
     Outside = Any = -1;
     Depth = 0;
@@ -68,14 +101,15 @@ class TNormaliser {
       const auto lead = static_cast<unsigned char>(title[i]);
       if (!IsSjisLeadByte(lead) || i + 1 == title.size()) {
         ++i;
-        Take(Folded(lead));
+        Take(classes[lead]);
         continue;
       }
-      const auto c = static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(title[i + 1]));
+      const auto trail = static_cast<unsigned char>(title[i + 1]);
       i += 2;
       // Kanji and katakana, most of a title: no rule applies to them.
-      if (lead != 0x81 && lead != 0x82 && lead != 0x87 && lead != 0xFA) Push(c);
-      else Take(Folded(c));
+      const int group = lead == 0x81 ? 1 : lead == 0x82 ? 2 : lead == 0x87 ? 3 : lead == 0xFA ? 4 : 0;
+      if (group == 0) Push(static_cast<uint16_t>(lead << 8 | trail));
+      else Take(classes[group * 256 + trail]);
     }
   }
 
@@ -93,16 +127,25 @@ class TNormaliser {
     if (Depth == 0) Outside = value;
     Any = value;
   }
-  void Take(uint16_t c) {
-    const bool digit = c >= '0' && c <= '9';
-    if (digit && AfterDigit) return Number(std::min(NumberCap, Any * 10 + (c - '0')));
-    if (IsOpening(c)) ++Depth;
-    else if (IsClosing(c)) Depth = std::max(0, Depth - 1);
-    else if (digit || RomanValue(c) > 0) {
-      Push(NumberMark);
-      Number(digit ? c - '0' : RomanValue(c));
-    } else if (!IsDropped(c)) {
-      return Push(c);
+  void Take(const TClass& c) {
+    const bool digit = c.Kind == TKind::Digit;
+    if (digit && AfterDigit) return Number(std::min(NumberCap, Any * 10 + c.Value));
+    switch (c.Kind) {
+      case TKind::Plain:
+        return Push(c.Code);
+      case TKind::Opening:
+        ++Depth;
+        break;
+      case TKind::Closing:
+        Depth = std::max(0, Depth - 1);
+        break;
+      case TKind::Digit:
+      case TKind::Roman:
+        Push(NumberMark);
+        Number(c.Value);
+        break;
+      case TKind::Dropped:
+        break;
     }
     AfterDigit = digit;
   }
