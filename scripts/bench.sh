@@ -93,13 +93,16 @@ while read -r rtt boards hosts; do
   grep '^table' "$log" | cut -f2- >>"$table"
 done <<<$'40 100 5\n0 200 4'
 
-run() {  # label boards watched-per-board
+run() {  # label boards watched-per-board [more bench_run options]
   echo "$1 ..." >&2
-  local log=$logs/run-$2-$3.txt
-  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" >"$log" 2>&1 || failed "bench_run" "$log"
+  local log=$logs/run-$2-$3${5:+-full$5}.txt
+  "$bin/bench_run" --boards "$2" --watched-per-board "$3" --table "$1" "${@:4}" >"$log" 2>&1 || failed "bench_run" "$log"
   grep '^table' "$log" | cut -f2- >>"$table"
 }
 run "20,000 threads on 500 boards" 500 40
+# The next-thread report on, 1,000 of the watched threads full: its step
+# against the local steps (target: under 10 %).
+run "next-thread report, 20,000 threads, 1,000 full" 500 40 --full 1000
 run "scale 1,000 threads on 50 boards" 50 20
 run "scale 10,000 threads on 500 boards" 500 20
 [ $quick = 1 ] || run "scale 100,000 threads on 2,000 boards" 2000 50

@@ -158,6 +158,10 @@ std::vector<TSetting> LateRows() {
       Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
       Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
       WrittenOnceSet(Check<&Form::ConditionalGetMenu>("VEK", "ConditionalGet", "0")),
+      // The next-thread report, off by default and, like ConditionalGet,
+      // written only once set; a count of 0 lists fallen threads only.
+      WrittenOnceSet(Check<&Form::NextThreadReportMenu>("VEK", "NextThreadReport", "0")),
+      WrittenOnceSet(Number<&Form::NextThreadAt>("VEK", "NextThreadAt", "1000", false, 0)),
   });
 }
 

@@ -110,6 +110,8 @@ TRunSettings TVekMainForm::RunSettings() const {
   s.BoardExp = BoardExp;
   s.ThreadExp = ThreadExp;
   s.PrimarySuffixes = PrimarySuffixList();
+  s.NextThreadReport = NextThreadReportMenu.Checked;
+  s.NextThreadAt = NextThreadAt;
   return s;
 }
 

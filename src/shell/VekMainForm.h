@@ -91,6 +91,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::string ThreadExp;
   int TimeOutTime = 0;
   int CheckEvery = 0;  // minutes between periodic checks; 0: none
+  int NextThreadAt = 1000;  // a thread with this many responses is full; 0: none is
   // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
   // the treatment off.
   std::string PrimarySuffixes;
@@ -204,6 +205,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック"};
   TMenuItem CheckEveryMenu{"CheckEveryMenu", "定期チェック..."};
   TMenuItem NotifyBalloonMenu{"NotifyBalloonMenu", "完了時バルーン通知"};
+  TMenuItem NextThreadReportMenu{"NextThreadReportMenu", "次スレ候補レポート"};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};

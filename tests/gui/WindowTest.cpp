@@ -38,9 +38,9 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
                                    &form.MinStartMenu,     &form.AutoStartMenu,    &form.AutoShutDownMenu,
                                    &form.ExternalCheckMenu, &form.AutoDorFinMenu,  &form.AutoDorRunMenu,
                                    &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu,
-                                   &form.ConditionalGetMenu};
+                                   &form.ConditionalGetMenu, &form.NextThreadReportMenu};
   const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true, false,
-                                      false};
+                                      false, false};
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(f.Checked(*items[i]), defaults[i]) << items[i]->Name;
     f.Command(*items[i]);

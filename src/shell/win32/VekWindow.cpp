@@ -115,6 +115,7 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
         {&f.AutoStartMenu, check(f.AutoStartMenu)},
         {&f.AutoShutDownMenu, check(f.AutoShutDownMenu)},
         {&f.NotifyBalloonMenu, check(f.NotifyBalloonMenu)},
+        {&f.NextThreadReportMenu, check(f.NextThreadReportMenu)},
         {&f.ExternalCheckMenu, check(f.ExternalCheckMenu)}}},
       {&f.ConfigCMenu,
        {{&f.AutoDorFinMenu, check(f.AutoDorFinMenu)},
