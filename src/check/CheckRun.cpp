@@ -230,12 +230,12 @@ void TCheckRun::Reports() {
 // stamp that cannot be set fails the run: otherwise the next start would not
 // know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
-  State.SettingsLock.Close();
+  State.ReleaseSettingsFile();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
   if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
     throw FileError("stamp", iniName, "the time of this check cannot be recorded");
-  State.SettingsLock.Open(iniName);
+  State.HoldSettingsFile(iniName);
 }
 
 void TCheckRun::Finish() {
@@ -331,7 +331,8 @@ TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& progra
   } catch (const std::exception& e) {
     RecoverFromError(run, progress, e, result);
   }
-  result.NextRunAfter = state.PauseLeft(run.Env.TickCount());
+  result.NextRunAfter = RestraintWait(run, state);
+  progress.SetRunControlsEnabled(true);
   return result;
 }
 

@@ -21,7 +21,7 @@ uint32_t IntervalWait(uint32_t elapsed, uint32_t checkInterval) {
 
 // The three minutes after the settings file's stamp, diff milliseconds past
 // it. Whole seconds are counted, so the wait ends 1 ms past the three minutes.
-uint32_t ThreeMinuteWait(int64_t diff) {
+uint32_t StampPauseWait(int64_t diff) {
   const int64_t n = diff / 1000;
   return n >= MaxCheckInterval / 1000 ? 0 : static_cast<uint32_t>(MaxCheckInterval + 1 - n * 1000);
 }
@@ -38,11 +38,11 @@ TRunRefusal RefusedByInterval(const TRunContext& run, uint32_t lastCheckTick, ui
   return {true, wait};
 }
 
-TRunRefusal RefusedByThreeMinutes(const TRunContext& run) {
+TRunRefusal RefusedByStampPause(const TRunContext& run) {
   int64_t diff = 0;
   // Stamped in the future: the clock was set back.
   if (!SinceLastRunStamp(run, diff) || diff < 0) return {};
-  const uint32_t wait = ThreeMinuteWait(diff);
+  const uint32_t wait = StampPauseWait(diff);
   if (wait == 0) return {};
   const int64_t n = diff / 1000;
   run.Log.AddLogLine("ERROR: 自主規制で3分以内の再チェックを抑止しています。");
@@ -66,12 +66,13 @@ bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds) {
 uint32_t RestraintWait(const TRunContext& run, const TRunState& state) {
   if (state.LastCheckTick != 0) return IntervalWait(run.Env.TickCount() - state.LastCheckTick, state.CheckInterval);
   int64_t diff = 0;
-  return SinceLastRunStamp(run, diff) && diff >= 0 ? ThreeMinuteWait(diff) : 0;
+  return SinceLastRunStamp(run, diff) && diff >= 0 ? StampPauseWait(diff) : 0;
 }
 
-uint32_t TRunState::PauseLeft(uint32_t now) const {
-  const uint32_t elapsed = now - LastCheckTick;
-  return LastCheckTick == 0 || elapsed >= CheckInterval ? 0 : CheckInterval - elapsed;
+void TRunState::Reset() {
+  SettingsLock.Close();
+  LastCheckTick = 0;
+  CheckInterval = 0;
 }
 
 uint32_t CheckIntervalFor(int busiestHostBoards) {
@@ -86,7 +87,7 @@ TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state) {
     return {true, 0};
   }
   if (state.LastCheckTick != 0) return RefusedByInterval(run, state.LastCheckTick, state.CheckInterval);
-  return RefusedByThreeMinutes(run);
+  return RefusedByStampPause(run);
 }
 
 }  // namespace vek

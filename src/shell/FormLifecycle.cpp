@@ -2,6 +2,7 @@
 // the window is created and written once when it is destroyed, keeping the
 // file's last-write time, which records the end of the last check run.
 #include "check/DatList.h"
+#include "check/NextCheck.h"
 #include "check/StaleTemporaries.h"
 #include "platform/Clock.h"
 #include "platform/FileError.h"
@@ -36,7 +37,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   View.ComponentChanged(IdxComboBox);
   ReadSettings(*this, TReadStage::Rest);
 
-  View.SetTrayImage(-1);
+  View.SetTrayImage(TrayOwnIcon);
   AddLogLine(UserAgentText);
   AddLogLine(std::string("VEK ") + VersionText + " - subject.txt update checker");
   AddLogLine();
@@ -50,17 +51,16 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   // What a killed program left beside the settings, the log or the reports.
   SweepRunFolders(RunSettings());
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();
-  RunState.LastCheckTick = 0;
-  RunState.CheckInterval = 0;
+  RunState.Reset();
   if (AutoStart() || AutoStartSwitch) {
-    StartCheckTimer(1000);
+    StartCheckTimer(CheckStartDelay);
   } else {
     ArmPeriodicCheck(false);
   }
 }
 
 bool TVekMainForm::FormDestroy() {
-  RunState.SettingsLock.Close();
+  RunState.Reset();
   const std::string iniName = IniFileName();
   bool saved = true;
   try {

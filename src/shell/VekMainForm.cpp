@@ -136,37 +136,37 @@ void TVekMainForm::AppendToLogLine(const std::string& text) {
 void TVekMainForm::RunUpdateCheck() {
   Timer.Enabled = false;
   View.StopTimer();
-  LastRun = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
+  LastRun_ = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
   ActOnRunResult();
 }
 
 void TVekMainForm::ActOnRunResult() {
-  if (LastRun.Outcome == TRunOutcome::Refused) {
+  if (LastRun_.Outcome == TRunOutcome::Refused) {
     // A refusal for a pause re-arms the run timer for its end.
-    if (LastRun.NextRunAfter != 0) StartCheckTimer(LastRun.NextRunAfter);
+    if (LastRun_.NextRunAfter != 0) StartCheckTimer(LastRun_.NextRunAfter);
     return;
   }
   ShowRunNotice();
   ArmPeriodicCheck(true);
-  if (LastRun.Outcome == TRunOutcome::Completed && AutoShutDown()) {
+  if (LastRun_.Outcome == TRunOutcome::Completed && AutoShutDown()) {
     if (NotifySound()) View.PlaySound(SoundName, true);
     View.Close();
-  } else if (LastRun.Outcome == TRunOutcome::Completed && NotifySound()) {
+  } else if (LastRun_.Outcome == TRunOutcome::Completed && NotifySound()) {
     View.PlaySound(SoundName, false);
   }
-  SetRunControlsEnabled(true);
 }
 
 void TVekMainForm::ShowRunNotice() {
   if (!NotifyBalloon()) return;
-  const bool failed = LastRun.Outcome == TRunOutcome::Failed;
-  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun.Error) : SummaryText(SummarizeRun(LastRun)));
+  const bool failed = LastRun_.Outcome == TRunOutcome::Failed;
+  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun_.Error) : SummaryText(SummarizeRun(LastRun_)));
 }
 
 void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
   // Without a host directory every check would be refused.
   if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
-  const uint32_t delay = NextCheckDelay(RunContext(), RunState, CheckEvery, afterRun);
+  const uint32_t delay = afterRun ? NextCheckDelay(CheckEvery, 0, LastRun_.NextRunAfter)
+                                 : NextCheckDelayAtStart(RunContext(), RunState, CheckEvery);
   StartCheckTimer(delay);
   AddLogLine(NextCheckLine(Env, delay));
   AddLogLine();
@@ -216,7 +216,7 @@ void TVekMainForm::SetRunControlsEnabled(bool enabled) {
 
 void TVekMainForm::WMStartCheck() {
   // A request that arrives while a run is under way is dropped.
-  if (ExecuteMenu.Enabled) StartCheckTimer(1000);
+  if (ExecuteMenu.Enabled) StartCheckTimer(CheckStartDelay);
 }
 
 void TVekMainForm::CheckMenuClick(TMenuItem& item) {

@@ -17,8 +17,9 @@
 
 namespace vek {
 
-inline constexpr int DesignClientWidth = 688;
-inline constexpr int DesignClientHeight = 453;
+// The window's outer size at 100 % scaling while vek.ini names none.
+inline constexpr int DefaultWindowWidth = 688;
+inline constexpr int DefaultWindowHeight = 453;
 
 class TVekMainForm : public IRunLog, public IRunProgress {
  public:
@@ -99,8 +100,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
-  // --- window placement ("Window" section); the size is the client area's,
-  // by default the one the window is designed for ---
+  // --- window placement ("Window" section): the outer rectangle ---
   int WindowTop = 0;
   int WindowLeft = 0;
   int WindowWidth = 0;
@@ -131,7 +131,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // How the last call of RunUpdateCheck ended and what it found, for
   // front-ends that report it (the console command's exit status, the
   // window's message).
-  TRunResult LastRun;
+  const TRunResult& LastRun() const { return LastRun_; }
 
   // Arms the timer for the next periodic check when "CheckEvery" is on and
   // the program stays open for it ("AutoShutDown" wins), and says when in the
@@ -146,8 +146,11 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void SetRunControlsEnabled(bool enabled) override;
   void ShowLogPane() override;
   void OpenDocument(const std::string& path) override { View.OpenDocument(path); }
-  void CloseHostBrowser() override { FinDorMenuClick(); }
-  void StartHostBrowser() override { RunDorMenuClick(); }
+  // The host browser: its main window closed, and itself started ("mirl.exe",
+  // else "Dorvella.exe", in the host directory); also the commands of their
+  // menu items. Nothing where the platform cannot reach other programs.
+  void CloseHostBrowser() override;
+  void StartHostBrowser() override;
 
   // --- commands ---
   void RunUpdateCheck();
@@ -170,12 +173,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void CheckEveryMenuClick();
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
-  // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
-  // directory), close its main window, and move the files of its fallen
-  // threads to "backlog\" (throws TBackupStop, see shell/LogBackup.h). The
-  // first two do nothing where the platform cannot reach other programs.
-  void RunDorMenuClick();
-  void FinDorMenuClick();
+  // Moves the files of the host browser's fallen threads to "backlog\"
+  // (throws TBackupStop, see shell/LogBackup.h).
   void BackupMenuClick();
 
   // --- components ---
@@ -223,12 +222,13 @@ class TVekMainForm : public IRunLog, public IRunProgress {
 
  private:
   void SetComponentEnabled(TComponent& component, bool enabled);
-  // Sound and closing after a run that got through, the controls back on;
-  // after every run that started, the notice and the next periodic check.
+  // Sound and closing after a run that got through; after every run that
+  // started, the notice and the next periodic check.
   void ActOnRunResult();
   void ShowRunNotice();
   std::string AppPath_;
   std::string DorPath_;
+  TRunResult LastRun_;
 };
 
 // The configuration block of a check run's log, as the form stands now.

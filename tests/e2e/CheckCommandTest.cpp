@@ -163,7 +163,7 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
     before.push_back(IdentityOf(logFile(p)));
     ASSERT_NE(before.back().Inode, 0u) << p;
   }
-  TRunResult r = Vek("check");
+  TProcessResult r = Vek("check");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   ExpectRequests(everyBoard);
   ExpectStep("1-first-check");
