@@ -143,7 +143,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
-  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line))) {
+  if (FetchSubject(getter, Settings.Fetch, Settings.SbjPath(), Run.Env, [this] { Pump(); }, EntryUrl(line))) {
     LogDone(t);
     return;
   }

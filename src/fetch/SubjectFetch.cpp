@@ -139,7 +139,7 @@ void WaitForDownload(THttpGet& getter, const TFetchSettings& settings, platform:
 
 }  // namespace
 
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url) {
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
@@ -172,7 +172,7 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TE
   // The cache is the next check's to rebuild: whole, but not flushed. A list
   // that has not changed since the last check (most boards between two
   // checks) is not written again.
-  const std::string cacheFile = settings.SbjPath + cacheName + ".txt";
+  const std::string cacheFile = cacheDir + cacheName + ".txt";
   const std::string stored = lines.Text();
   if (!platform::FileExists(cacheFile) || platform::ReadWholeFile(cacheFile) != stored)
     platform::ReplaceFileAtomically(cacheFile, stored, platform::TDurability::Renamed);

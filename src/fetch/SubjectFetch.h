@@ -27,7 +27,6 @@ inline constexpr uint32_t FetchPumpInterval = 10;
 
 // What a fetch needs from the settings.
 struct TFetchSettings {
-  std::string SbjPath;                        // subject cache directory, ends in "\"
   std::string Proxy;
   int TimeOutTime = DefaultTimeOutTime;
   int BoardTimeLimit = DefaultBoardTimeLimit;  // the tests shorten it
@@ -53,10 +52,11 @@ std::string ReformatOldHost(std::string text);
 // ".dat," written as ".dat<>".
 std::string SubjectBodyText(const std::string& response, bool rental, bool oldHost);
 
-// Downloads and stores one board's list; env's clock measures the time-outs.
-// pump keeps the window alive while waiting. False for every kind of failure;
-// the previous cache file then stays.
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
+// Downloads one board's list and stores it in the subject cache directory
+// cacheDir (ending in "\"); env's clock measures the time-outs. pump keeps
+// the window alive while waiting. False for every kind of failure; the
+// previous cache file then stays.
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url);
 
 }  // namespace vek

@@ -91,7 +91,6 @@ std::vector<std::string> TVekMainForm::RentalDomainList() const { return SplitSe
 TRunSettings TVekMainForm::RunSettings() const {
   TRunSettings s;
   static_cast<TProgramPaths&>(s) = Paths();
-  s.Fetch.SbjPath = SbjPath();
   s.Fetch.Proxy = Proxy;
   s.Fetch.TimeOutTime = TimeOutTime;
   s.Fetch.ExternalCheck = ExternalCheck();

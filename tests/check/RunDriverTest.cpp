@@ -34,7 +34,6 @@ class RunDriver : public ::testing::Test {
   RunDriver() {
     Settings.AppPath = Fixture.AppPath();
     Settings.DorPath = Fixture.DorPath();
-    Settings.Fetch.SbjPath = Settings.SbjPath();
   }
   TRunResult Run() { return RunUpdateCheck(TRunContext{Settings, Progress, Fixture.Env}, {}, Progress, State); }
   TFormFixture Fixture;

@@ -34,7 +34,6 @@ std::string WithoutHalfWidthKana(const std::string& sjis) {
 class SubjectFetchTest : public testing::Test {
  protected:
   void SetUp() override {
-    Settings.SbjPath = Dir.Path();
     Settings.TimeOutTime = 1;
   }
 
@@ -45,7 +44,7 @@ class SubjectFetchTest : public testing::Test {
     return SharedBoardServer().Url(host, name);
   }
   bool Fetch(const std::string& url) {
-    return FetchSubject(Getter, Settings, platform::TEnv::Default(), [this] { ++Pumps; }, url);
+    return FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), [this] { ++Pumps; }, url);
   }
   std::string CacheFile(const std::string& url) { return Dir.Path() + SubjectCacheName(url) + ".txt"; }
   std::string Cached(const std::string& url) { return test::ReadFile(CacheFile(url)); }
