@@ -17,7 +17,7 @@ namespace vek {
 void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::string& appPath) {
   TimerPeriod = TimerPeriodHold.Begin();
   AppPath_ = WithTrailingBackslash(appPath.empty() ? platform::ExecutableDirectory() : appPath);
-  if (!platform::DirectoryExists(SbjPath())) platform::CreateDirectories(SbjPath());
+  if (!platform::DirectoryExists(Paths().SbjPath())) platform::CreateDirectories(Paths().SbjPath());
   for (const std::string& arg : args) {
     if (arg == "/autostart") AutoStartSwitch = true;
     if (arg == "/autoinit") AutoInitSwitch = true;
@@ -43,9 +43,9 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   AddLogLine();
   View.SetApplicationTitle("VEK");
 
-  TouchFile(BanListName());
-  TouchFile(SubjectListName());
-  TouchFile(NonReportListName());
+  TouchFile(Paths().BanListName());
+  TouchFile(Paths().SubjectListName());
+  TouchFile(Paths().NonReportListName());
 
   if (DorPath_.empty() && platform::FileExists(AppPath_ + "Dorvella.exe")) DorPath_ = AppPath_;
   // What a killed program left beside the settings, the log or the reports.
@@ -61,7 +61,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
 
 bool TVekMainForm::FormDestroy() {
   RunState.Reset();
-  const std::string iniName = IniFileName();
+  const std::string iniName = Paths().IniFileName();
   bool saved = true;
   try {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);
@@ -79,7 +79,7 @@ bool TVekMainForm::FormDestroy() {
   std::string logText;
   for (const std::string& line : LogMemo.Lines) logText += line + "\r\n";
   try {
-    platform::ReplaceFileAtomically(LogFileName(), logText);
+    platform::ReplaceFileAtomically(Paths().LogFileName(), logText);
   } catch (const std::exception& e) {
     View.ShowMessage(DisplayText(e));
     saved = false;

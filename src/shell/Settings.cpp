@@ -282,7 +282,7 @@ bool ReadStoredSetting(const std::string& fileName, const TSetting& setting, std
 }
 
 void ReadSettings(TVekMainForm& form, TReadStage stage) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   for (const TSetting& setting : SettingsTable()) {
     if (setting.Stage != stage) continue;
     std::string text;
@@ -314,7 +314,7 @@ bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(c
 }
 
 bool WriteSettings(TVekMainForm& form) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   // The first value that cannot be written ends the writing, reported once,
   // so the exit still saves the log.
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {

@@ -44,17 +44,6 @@ void TVekMainForm::SetMenuCheck(TMenuItem& item, bool v) {
   View.ComponentChanged(item);
 }
 
-void TVekMainForm::SetMinStart(bool v) { SetMenuCheck(MinStartMenu, v); }
-void TVekMainForm::SetAutoStart(bool v) { SetMenuCheck(AutoStartMenu, v); }
-void TVekMainForm::SetAutoShutDown(bool v) { SetMenuCheck(AutoShutDownMenu, v); }
-void TVekMainForm::SetGreedyCheck(bool v) { SetMenuCheck(GreedyCheckMenu, v); }
-void TVekMainForm::SetNotifySound(bool v) { SetMenuCheck(NotifySoundMenu, v); }
-void TVekMainForm::SetExternalCheck(bool v) { SetMenuCheck(ExternalCheckMenu, v); }
-void TVekMainForm::SetAutoDorFin(bool v) { SetMenuCheck(AutoDorFinMenu, v); }
-void TVekMainForm::SetAutoDorRun(bool v) { SetMenuCheck(AutoDorRunMenu, v); }
-void TVekMainForm::SetAutoInit(bool v) { SetMenuCheck(AutoInitMenu, v); }
-void TVekMainForm::SetFailedReport(bool v) { SetMenuCheck(FailedReportMenu, v); }
-void TVekMainForm::SetNotifyBalloon(bool v) { SetMenuCheck(NotifyBalloonMenu, v); }
 
 void TVekMainForm::SetIdxType(int index) {
   // An index outside the list leaves nothing selected, as a list control does.
@@ -114,8 +103,6 @@ TRunSettings TVekMainForm::RunSettings() const {
 TProgramSettings TVekMainForm::ProgramSettings() const {
   return TProgramSettings{SoundName, IconName, NotifySound(), TimerPeriod, CheckEvery, NotifyBalloon()};
 }
-
-void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext(), form.ProgramSettings()); }
 
 // --- log pane -------------------------------------------------------------------
 

@@ -33,24 +33,11 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void FormCreate(const std::vector<std::string>& args, const std::string& appPath = "");
   bool FormDestroy();
 
-  // --- paths (directories end in "\"; the file names come from TProgramPaths) ---
+  // --- paths (directories end in "\"; every file name: Paths()) ---
   std::string AppPath() const { return AppPath_; }
   std::string DorPath() const { return DorPath_; }
   void SetDorPath(const std::string& path) { DorPath_ = path; }
   TProgramPaths Paths() const { return TProgramPaths{AppPath_, DorPath_, NewIdxName}; }
-  std::string SbjPath() const { return Paths().SbjPath(); }
-  std::string LogPath() const { return Paths().LogPath(); }
-  std::string IniFileName() const { return Paths().IniFileName(); }
-  std::string LogFileName() const { return Paths().LogFileName(); }
-  std::string BanListName() const { return Paths().BanListName(); }
-  std::string SubjectListName() const { return Paths().SubjectListName(); }
-  std::string NonReportListName() const { return Paths().NonReportListName(); }
-  std::string NewReportDatName() const { return Paths().NewReportDatName(); }
-  std::string NewReportIdxName() const { return Paths().NewReportIdxName(); }
-  std::string DeadReportDatName() const { return Paths().DeadReportDatName(); }
-  std::string DeadReportIdxName() const { return Paths().DeadReportIdxName(); }
-  std::string NewArrivalListName() const { return Paths().NewArrivalListName(); }
-  std::string FailedListName() const { return Paths().FailedListName(); }
 
   // --- boolean settings: the check marks of their menu items ---
   bool MinStart() const { return MinStartMenu.Checked; }
@@ -64,17 +51,6 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   bool AutoInit() const { return AutoInitMenu.Checked; }
   bool FailedReport() const { return FailedReportMenu.Checked; }
   bool NotifyBalloon() const { return NotifyBalloonMenu.Checked; }
-  void SetMinStart(bool v);
-  void SetAutoStart(bool v);
-  void SetAutoShutDown(bool v);
-  void SetGreedyCheck(bool v);
-  void SetNotifySound(bool v);
-  void SetExternalCheck(bool v);
-  void SetAutoDorFin(bool v);
-  void SetAutoDorRun(bool v);
-  void SetAutoInit(bool v);
-  void SetFailedReport(bool v);
-  void SetNotifyBalloon(bool v);
   // Sets a menu item's check mark and shows it.
   void SetMenuCheck(TMenuItem& item, bool v);
 
@@ -230,8 +206,5 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::string DorPath_;
   TRunResult LastRun_;
 };
-
-// The configuration block of a check run's log, as the form stands now.
-void LogConfiguration(TVekMainForm& form);
 
 }  // namespace vek

@@ -29,7 +29,7 @@ class CheckRun : public ::testing::Test {
   Lines ConfigurationBlock(TVekMainForm& form) {
     TRecordingView saved = Fixture.View;
     Fixture.View.Log.clear();
-    LogConfiguration(form);
+    LogConfiguration(form.RunContext(), form.ProgramSettings());
     Lines block = Fixture.View.Log;
     Fixture.View = saved;
     return block;

@@ -118,7 +118,7 @@ TEST_F(RunGuard, ConfigurationBlock) {
   TVekMainForm& form = Fixture.Create();
   form.TimerPeriod = 3;
   Fixture.View.Log.clear();
-  LogConfiguration(form);
+  LogConfiguration(form.RunContext(), form.ProgramSettings());
   const std::string app = Fixture.AppPath();
   const std::string dor = Fixture.DorPath();
   const std::string selected = form.IdxComboBox.Items[2];

@@ -186,7 +186,7 @@ int RunFormCommand(const TOptions& options, const std::string& programDir) {
       if (options.MarkFallen) form.DatDownMenu.Checked = true;
       status = RunCheck(form, view, options);
     } else if (options.Command == "config") {
-      vek::LogConfiguration(form);
+      vek::LogConfiguration(form.RunContext(), form.ProgramSettings());
     } else if (options.Command == "init-report") {
       form.InitNewReportMenuClick();
     } else if (options.Command == "backup") {

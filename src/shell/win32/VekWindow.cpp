@@ -271,7 +271,7 @@ void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args
 void TVekWindow::ScaleDefaultSize() {
   // The settings' default size is in pixels at 100 %; a size vek.ini holds
   // is the window's own and stays as it is.
-  const std::string iniName = Form_->IniFileName();
+  const std::string iniName = Form_->Paths().IniFileName();
   auto stored = [&iniName](const char* key) {
     std::string text;
     return ReadStoredSetting(iniName, *FindSetting("Window", key), text);
