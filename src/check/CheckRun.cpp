@@ -149,7 +149,7 @@ void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
   bool notModified = false;
-  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line), &notModified)) {
+  if (FetchSubject(getter, Settings.Fetch, Settings.SbjPath(), Run.Env, [this] { Pump(); }, EntryUrl(line), &notModified)) {
     if (Settings.NextThreadReport) Downloaded.insert(SubjectCacheName(EntryUrl(line)) + ".txt");
     if (notModified) AppendToLogLine("not modified(" + Elapsed(t) + "s)");
     else LogDone(t);
@@ -243,12 +243,12 @@ void TCheckRun::Reports() {
 // stamp that cannot be set fails the run: otherwise the next start would not
 // know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
-  State.SettingsLock.Close();
+  State.ReleaseSettingsFile();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
   if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
     throw FileError("stamp", iniName, "the time of this check cannot be recorded");
-  State.SettingsLock.Open(iniName);
+  State.HoldSettingsFile(iniName);
 }
 
 void TCheckRun::Finish() {
@@ -345,7 +345,8 @@ TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& progra
   } catch (const std::exception& e) {
     RecoverFromError(run, progress, e, result);
   }
-  result.NextRunAfter = state.PauseLeft(run.Env.TickCount());
+  result.NextRunAfter = RestraintWait(run, state);
+  progress.SetRunControlsEnabled(true);
   return result;
 }
 

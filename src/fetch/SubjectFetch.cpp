@@ -199,12 +199,12 @@ void StoreList(const std::string& cacheFile, const std::string& list, const std:
 
 }  // namespace
 
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url, bool* notModified) {
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
-  const std::string cacheFile = settings.SbjPath + cacheName + ".txt";
-  const std::string validatorsFile = settings.SbjPath + cacheName + ValidatorsFileExtension;
+  const std::string cacheFile = cacheDir + cacheName + ".txt";
+  const std::string validatorsFile = cacheDir + cacheName + ValidatorsFileExtension;
   const platform::THttpValidators conditions = StoredConditions(settings, cacheFile, validatorsFile);
 
   getter.Start(url, UserAgentText, settings.Proxy, conditions);

@@ -28,7 +28,6 @@ inline constexpr uint32_t FetchPumpInterval = 10;
 
 // What a fetch needs from the settings.
 struct TFetchSettings {
-  std::string SbjPath;                        // subject cache directory, ends in "\"
   std::string Proxy;
   int TimeOutTime = DefaultTimeOutTime;
   int BoardTimeLimit = DefaultBoardTimeLimit;  // the tests shorten it
@@ -65,12 +64,13 @@ std::string SubjectBodyText(const std::string& response, bool rental, bool oldHo
 std::string ValidatorsText(const platform::THttpValidators& validators);
 platform::THttpValidators ParseValidators(std::string_view text);
 
-// Downloads and stores one board's list; env's clock measures the time-outs.
+// Downloads one board's list and stores it in the subject cache directory
+// cacheDir (ending in "\"); env's clock measures the time-outs.
 // pump keeps the window alive while waiting. False for every kind of failure;
 // the previous cache file then stays. True also when the server said that
 // the cached list is still current (with ConditionalGet); *notModified then
 // says so.
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
                   const std::function<void()>& pump, const std::string& url, bool* notModified = nullptr);
 
 }  // namespace vek

@@ -38,10 +38,12 @@ inline std::string ReportFileName(const char* key, const char* extension) {
 
 // The program directory, the host directory and every file named from them.
 // Directories end in "\"; DorPath is empty while the host browser is not set up.
+inline constexpr char DefaultNewIdxName[] = "$$$$$$$$.idx";
+
 struct TProgramPaths {
   std::string AppPath;
   std::string DorPath;
-  std::string NewIdxName = "$$$$$$$$.idx";
+  std::string NewIdxName = DefaultNewIdxName;
 
   std::string SbjPath() const { return AppPath + "subject\\"; }
   std::string LogPath() const { return DorPath + "log\\"; }

@@ -112,14 +112,14 @@ std::vector<TSetting> EarlyRows() {
       // The design position and client area of the window.
       Number<&Form::WindowTop>("Window", "Top", "111", true),
       Number<&Form::WindowLeft>("Window", "Left", "230", true),
-      Number<&Form::WindowWidth>("Window", "Width", IntegerText<DesignClientWidth>(), true),
-      Number<&Form::WindowHeight>("Window", "Height", IntegerText<DesignClientHeight>(), true),
+      Number<&Form::WindowWidth>("Window", "Width", IntegerText<DefaultWindowWidth>(), true),
+      Number<&Form::WindowHeight>("Window", "Height", IntegerText<DefaultWindowHeight>(), true),
       {"Window", "State", T::WindowState, "Normal",
        [](const Form& f) { return std::string(f.WindowMaximized ? "Maximized" : "Normal"); },
        [](Form& f, const std::string& v) { f.WindowMaximized = v != "Normal"; }},
       Check<&Form::MinStartMenu>("Window", "MinStart", "0"),
       Text<&Form::SoundName>("VEK", "SoundName", T::String, "MailBeep"),
-      Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, "$$$$$$$$.idx"),
+      Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, DefaultNewIdxName),
   });
 }
 
@@ -170,9 +170,6 @@ std::vector<TSetting> MakeTable() {
   for (auto rows : {ListRows(), LateRows()}) table.insert(table.end(), rows.begin(), rows.end());
   return table;
 }
-
-// Read as text with this marker standing for "no such key".
-constexpr const char* Missing = "\x01";
 
 bool EqualsNoCase(const std::string& a, const char* b) {
   size_t i = 0;
@@ -289,12 +286,20 @@ void ApplySettingDefaults(TVekMainForm& form) {
   }
 }
 
+bool ReadStoredSetting(const std::string& fileName, const TSetting& setting, std::string& text) {
+  // Read as text with this marker standing for "no such key".
+  constexpr const char* missing = "\x01";
+  text = platform::IniReadString(fileName, setting.Section, setting.Key, missing);
+  return text != missing;
+}
+
 void ReadSettings(TVekMainForm& form, TReadStage stage) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   for (const TSetting& setting : SettingsTable()) {
     if (setting.Stage != stage) continue;
-    const std::string text = platform::IniReadString(fileName, setting.Section, setting.Key, Missing);
-    setting.Apply(form, EffectiveValue(setting, text, text == Missing));
+    std::string text;
+    const bool stored = ReadStoredSetting(fileName, setting, text);
+    setting.Apply(form, EffectiveValue(setting, text, !stored));
   }
 }
 
@@ -321,14 +326,14 @@ bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(c
 }
 
 bool WriteSettings(TVekMainForm& form) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   // The first value that cannot be written ends the writing, reported once,
   // so the exit still saves the log.
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
     for (const TSetting& setting : SettingsTable()) {
       if (setting.Placement && form.WindowMaximized) continue;
-      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default &&
-          platform::IniReadString(draft, setting.Section, setting.Key, Missing) == Missing)
+      std::string text;
+      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default && !ReadStoredSetting(draft, setting, text))
         continue;
       if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form),
                                      platform::TDurability::Renamed)) return false;

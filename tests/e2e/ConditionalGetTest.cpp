@@ -54,11 +54,11 @@ class ConditionalGetScenario : public TScenario {
   }
 
   // A check with the setting on or off; the output, and the requests' conditions.
-  TRunResult Check(bool conditional, std::vector<std::string>& conditions) {
+  TProcessResult Check(bool conditional, std::vector<std::string>& conditions) {
     WriteSettings(conditional ? "ConditionalGet=1\r\n" : "");
     WaitPastGuard();
     const size_t seen = Server.Conditions().size();
-    TRunResult r = Vek("check");
+    TProcessResult r = Vek("check");
     EXPECT_EQ(r.ExitCode, 0) << r.Output;
     const std::vector<std::string> all = Server.Conditions();
     conditions.assign(all.begin() + static_cast<long>(seen), all.end());
@@ -81,7 +81,7 @@ class ConditionalGetScenario : public TScenario {
   // From the saved state: the host browser's files after a check with the
   // setting off, then (from the same state) after one with it on; both must
   // be the same. The output and conditions are the second check's.
-  TRunResult SameAsWithoutIt(const std::string& saved, std::vector<std::string>& conditions) {
+  TProcessResult SameAsWithoutIt(const std::string& saved, std::vector<std::string>& conditions) {
     Save(saved);
     std::vector<std::string> off;
     Check(false, off);
@@ -89,7 +89,7 @@ class ConditionalGetScenario : public TScenario {
     TMask hostMask = Mask;
     const TTree without = SnapshotTree(HostDir(), hostMask);
     Restore(saved);
-    TRunResult r = Check(true, conditions);
+    TProcessResult r = Check(true, conditions);
     std::string report;
     for (const auto& d : CompareTrees(without, SnapshotTree(HostDir(), hostMask))) report += d + "\n";
     EXPECT_TRUE(report.empty()) << report;
@@ -114,7 +114,7 @@ TEST_F(ConditionalGetScenario, UnchangedBoardsAreNotSentAgain) {
   const std::string news = "/news/subject.txt", live = "/live/subject.txt";
   // The first check has nothing to ask with; it keeps each list's validators.
   std::vector<std::string> asked;
-  TRunResult r = Check(true, asked);
+  TProcessResult r = Check(true, asked);
   EXPECT_EQ(asked, (std::vector<std::string>{live, news}));
   EXPECT_EQ(test::ReadFile(Cache("news") + ".http"),
             "Last-Modified: Tue, 01 Dec 2026 09:00:01 GMT\r\nETag: \"v1\"\r\n");

@@ -181,7 +181,7 @@ TProgram ProgramUnderTest() {
   return p;
 }
 
-TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds) {
+TProcessResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds) {
   std::vector<std::string> argv;
   if (program.Wine) {
     argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", program.Exe};
@@ -211,7 +211,7 @@ TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& a
     execvp(cargv[0], cargv.data());
     _exit(127);
   }
-  TRunResult result;
+  TProcessResult result;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int status = 0;
   for (;;) {

@@ -62,13 +62,13 @@ struct TProgram {
 // the native build's vek. Empty Exe when there is none.
 TProgram ProgramUnderTest();
 
-struct TRunResult {
+struct TProcessResult {
   int ExitCode = -1;
   std::string Output;   // stdout and stderr together, as the program wrote them
 };
 
 // Starts the program with these arguments and waits (at most timeoutSeconds).
-TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds = 120);
+TProcessResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds = 120);
 
 // Replaces what changes from run to run by fixed marks: the scenario's root
 // directory (in its POSIX, backslash and Wine drive forms), the server port,

@@ -76,7 +76,7 @@ class NextThreadScenario : public TScenario {
 
   void Check(const std::string& step) {
     WaitPastGuard();
-    TRunResult r = Vek("check");
+    TProcessResult r = Vek("check");
     ASSERT_EQ(r.ExitCode, 0) << r.Output;
     ExpectStep(step);
   }

@@ -35,7 +35,6 @@ std::string WithoutHalfWidthKana(const std::string& sjis) {
 class SubjectFetchTest : public testing::Test {
  protected:
   void SetUp() override {
-    Settings.SbjPath = Dir.Path();
     Settings.TimeOutTime = 1;
   }
 
@@ -46,7 +45,7 @@ class SubjectFetchTest : public testing::Test {
     return SharedBoardServer().Url(host, name);
   }
   bool Fetch(const std::string& url) {
-    return FetchSubject(Getter, Settings, platform::TEnv::Default(), [this] { ++Pumps; }, url);
+    return FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), [this] { ++Pumps; }, url);
   }
   std::string CacheFile(const std::string& url) { return Dir.Path() + SubjectCacheName(url) + ".txt"; }
   std::string Cached(const std::string& url) { return test::ReadFile(CacheFile(url)); }
@@ -252,13 +251,13 @@ TEST_F(SubjectFetchTest, WithConditionalGetAnUnchangedListIsNotSentAgain) {
   const std::string url = server.Url("a", "cond");
   const std::string validators = Dir.Path() + SubjectCacheName(url) + ValidatorsFileExtension;
   bool notModified = false;
-  ASSERT_TRUE(FetchSubject(Getter, Settings, platform::TEnv::Default(), nullptr, url, &notModified));
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
   EXPECT_FALSE(notModified);
   const platform::THttpValidators sent = ParseValidators(test::ReadFile(validators));
   EXPECT_TRUE(sent.LastModified.ends_with(" GMT")) << sent.LastModified;
   EXPECT_TRUE(sent.ETag.starts_with("\"")) << sent.ETag;
 
-  ASSERT_TRUE(FetchSubject(Getter, Settings, platform::TEnv::Default(), nullptr, url, &notModified));
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
   EXPECT_TRUE(notModified);
   EXPECT_EQ(Cached(url), "1.dat<>One (1)\r\n");
   const std::vector<std::string> heads = server.Requests(" GET /cond/");
@@ -270,7 +269,7 @@ TEST_F(SubjectFetchTest, WithConditionalGetAnUnchangedListIsNotSentAgain) {
   // The list changes: it comes whole, with validators of its own.
   server.AddBoard("a", "cond", "1.dat<>One (2)\n2.dat<>Two (1)\n");
   notModified = false;
-  ASSERT_TRUE(FetchSubject(Getter, Settings, platform::TEnv::Default(), nullptr, url, &notModified));
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
   EXPECT_FALSE(notModified);
   EXPECT_EQ(Cached(url), "1.dat<>One (2)\r\n2.dat<>Two (1)\r\n");
   EXPECT_NE(ParseValidators(test::ReadFile(validators)).ETag, sent.ETag);

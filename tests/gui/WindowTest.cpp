@@ -200,7 +200,7 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   // No board to fetch: step 3 never shows.
   EXPECT_EQ(f.Window->Titles, (std::vector<std::string>{"VEK [1/7]", "VEK [2/7]", "VEK [4/7]", "VEK [5/7]", "VEK [6/7]",
                                                          "VEK [7/7]", "VEK"}));
-  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
+  ASSERT_EQ(form.LastRun().Outcome, TRunOutcome::Completed) << form.LastRun().Error;
 
   // After it: enabled again, title and tray back, the sound, the status bar,
   // and the log pane holding exactly the form's lines.
@@ -231,9 +231,9 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   DeleteFileW(platform::win32::WidePath(f.AppPath() + "subject_list.txt").c_str());
   CreateDirectoryW(platform::win32::WidePath(f.AppPath() + "subject_list.txt").c_str(), nullptr);
   f.Click(form.UpdateCheckButton);
-  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Failed);
-  EXPECT_EQ(f.Window->Messages, std::vector<std::string>{form.LastRun.Error});
-  EXPECT_TRUE(HasLine(f.Text(form.LogMemo), "ERROR: " + form.LastRun.Error));
+  ASSERT_EQ(form.LastRun().Outcome, TRunOutcome::Failed);
+  EXPECT_EQ(f.Window->Messages, std::vector<std::string>{form.LastRun().Error});
+  EXPECT_TRUE(HasLine(f.Text(form.LogMemo), "ERROR: " + form.LastRun().Error));
   EXPECT_TRUE(IsWindowEnabled(f.Window->ControlOf(form.UpdateCheckButton)));
   EXPECT_EQ(f.Window->TrayImage(), -1);
 
