@@ -50,6 +50,8 @@ class TLatencyRelay {
 
   // Connections accepted so far, on every port.
   int Connections() const { return Accepted.load(); }
+  // Bytes the servers sent to the clients so far (headers and bodies).
+  long long BytesReceived() const { return Downstream.load(); }
 
  private:
   using TClock = std::chrono::steady_clock;
@@ -130,6 +132,7 @@ class TLatencyRelay {
       if (Stopping.load() || c.Broken.load()) break;
       if (!Readable(from)) continue;
       ssize_t n = recv(from, buffer, sizeof buffer, 0);
+      if (n > 0 && &pipe == &c.Down) Downstream += n;
       TClock::time_point due = std::max(TClock::now(), notBefore) + Rtt / 2;
       std::lock_guard<std::mutex> lock(pipe.Mutex);
       pipe.Chunks.push_back({due, n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string()});
@@ -169,6 +172,7 @@ class TLatencyRelay {
   const std::chrono::milliseconds Rtt;
   std::atomic<bool> Stopping{false};
   std::atomic<int> Accepted{0};
+  std::atomic<long long> Downstream{0};
   std::vector<int> Listeners;
   std::mutex Mutex;
   std::condition_variable AllDone;

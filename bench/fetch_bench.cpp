@@ -106,14 +106,14 @@ double FetchSeconds = 0, CurlSeconds = 0;  // best round of each
 
 void BoardFetch(benchmark::State& state) {
   vek::TFetchSettings settings;
-  settings.SbjPath = (TheServer->Base / "subject").string() + "/";
-  fs::create_directories(settings.SbjPath);
+  const std::string cacheDir = (TheServer->Base / "subject").string() + "/";
+  fs::create_directories(cacheDir);
   vek::THttpGet getter;
   std::vector<std::string> urls = TheServer->Urls();
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
     for (const std::string& url : urls)
-      if (!vek::FetchSubject(getter, settings, vek::platform::TEnv::Default(), [] {}, url)) state.SkipWithError("a board failed");
+      if (!vek::FetchSubject(getter, settings, cacheDir, vek::platform::TEnv::Default(), [] {}, url)) state.SkipWithError("a board failed");
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     FetchSeconds = FetchSeconds == 0 ? seconds : std::min(FetchSeconds, seconds);
   }

@@ -6,9 +6,12 @@
 // once through one handle that keeps its connections and once with a fresh
 // connection each, and counts the connections the relay accepted for each.
 // With --wine it also runs vekc.exe under Wine the same way, for the record.
+// With --conditional it measures instead a second check of the unchanged
+// boards (http) with ConditionalGet off and on, against a server that answers
+// conditional requests: the time and the bytes the servers sent.
 //
 //   bench_latency [--boards N] [--hosts N] [--lines N] [--rtt MS] [--rounds N]
-//                 [--vek PATH] [--wine PATH-TO-vekc.exe] [--keep]
+//                 [--vek PATH] [--wine PATH-TO-vekc.exe] [--keep] [--conditional]
 #include <curl/curl.h>
 
 #include <cstdio>
@@ -30,6 +33,7 @@ struct TOptions {
   int RttMs = 40;
   int Rounds = 3;
   bool Keep = false;
+  bool Conditional = false;
   std::string Vek = std::string(VEK_BINARY_DIR) + "/vek";
   std::string Wine;  // vekc.exe
 };
@@ -86,14 +90,14 @@ double Check(const TProgram& p, const fs::path& log) {
 }
 
 TProgram MakeProgram(const fs::path& dir, const std::vector<std::string>& urls, std::vector<std::string> command,
-                     bool wine) {
+                     bool wine, const std::string& keys = "") {
   std::string list;
   for (const std::string& url : urls) list += url + "=0\r\n";
   fs::create_directories(dir / "host" / "log");
   WriteBytes(dir / "subject_list.txt", list);
   std::string host = CoreDir(dir / "host");
   if (wine) host = "Z:" + host;
-  WriteBytes(dir / "vek.ini", "[dorvella]\r\nDirectory=" + host + "\r\n[VEK]\r\nNotifySound=0\r\n");
+  WriteBytes(dir / "vek.ini", "[dorvella]\r\nDirectory=" + host + "\r\n[VEK]\r\nNotifySound=0\r\n" + keys);
   std::string dirArgument = wine ? "Z:" + CoreDir(dir) : dir.string();
   return {dir, std::move(command), dirArgument};
 }
@@ -147,6 +151,41 @@ void Report(const TOptions& o, const TScheme& s) {
   }
 }
 
+// The log's board lines that say "not modified".
+int NotModifiedLines(const fs::path& log) {
+  std::ifstream in(log);
+  int n = 0;
+  for (std::string line; std::getline(in, line);) n += line.find(" ... not modified(") != std::string::npos;
+  return n;
+}
+
+// A second check of the unchanged boards, with ConditionalGet off and on
+// (each program directory has had its first check), round after round.
+bool ConditionalRows(const TOptions& o, TLatencyRelay& relay, const std::vector<std::string>& urls,
+                     const fs::path& root) {
+  const TProgram off = MakeProgram(root / "vek-off", urls, {o.Vek}, false);
+  const TProgram on = MakeProgram(root / "vek-on", urls, {o.Vek}, false, "ConditionalGet=1\r\n");
+  if (Check(off, root / "off-first.log") < 0 || Check(on, root / "on-first.log") < 0) return false;
+  std::vector<double> seconds[2];
+  long long bytes[2] = {0, 0};
+  for (int r = 0; r < o.Rounds; ++r)
+    for (int i = 0; i < 2; ++i) {
+      const long long before = relay.BytesReceived();
+      const double t = Check(i ? on : off, root / (i ? "on.log" : "off.log"));
+      if (t < 0) return false;
+      seconds[i].push_back(t);
+      bytes[i] = relay.BytesReceived() - before;
+      std::printf("round %d, ConditionalGet=%d: %.2f s, %lld bytes\n", r + 1, i, t, bytes[i]);
+    }
+  const std::string what = std::to_string(o.Boards) + " unchanged boards on " + std::to_string(o.Hosts) +
+                           " hosts at " + std::to_string(o.RttMs) + " ms RTT, http";
+  std::printf("table\t%s: second check with ConditionalGet on (%d not modified) vs off (median of %d)\t%.2f s, "
+              "%lld bytes\t%.2f s, %lld bytes\t%.2f\n",
+              what.c_str(), NotModifiedLines(root / "on.log"), o.Rounds, Median(seconds[1]), bytes[1],
+              Median(seconds[0]), bytes[0], Median(seconds[1]) / Median(seconds[0]));
+  return true;
+}
+
 bool ParseOptions(int argc, char** argv, TOptions& o) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -159,6 +198,7 @@ bool ParseOptions(int argc, char** argv, TOptions& o) {
     else if (a == "--vek" && more) o.Vek = argv[++i];
     else if (a == "--wine" && more) o.Wine = argv[++i];
     else if (a == "--keep") o.Keep = true;
+    else if (a == "--conditional") o.Conditional = true;
     else return false;
   }
   return true;
@@ -170,7 +210,7 @@ int main(int argc, char** argv) {
   TOptions o;
   if (!ParseOptions(argc, argv, o)) {
     std::fprintf(stderr, "usage: bench_latency [--boards N] [--hosts N] [--lines N] [--rtt MS] [--rounds N]\n"
-                         "                     [--vek PATH] [--wine PATH-TO-vekc.exe] [--keep]\n");
+                         "                     [--vek PATH] [--wine PATH-TO-vekc.exe] [--keep] [--conditional]\n");
     return 64;
   }
 #ifdef VEK_BOARD_SERVER
@@ -204,6 +244,7 @@ int main(int argc, char** argv) {
   int status = 1;
   {
     std::vector<std::string> extra = {"--keep-alive", "30"};
+    if (o.Conditional) extra.push_back("--conditional");
     if (https) extra.insert(extra.end(), {"--tls", (root / "tls").string()});
     TBoardServer server(serverBin, root / "boards", root, extra);
     TLatencyRelay relay(o.RttMs);
@@ -222,6 +263,14 @@ int main(int argc, char** argv) {
       for (int b = 0; b < o.Boards; ++b)
         s.Urls.push_back(s.Name + "://" + hostName + ":" + std::to_string(ports[b % o.Hosts]) + "/b" +
                          std::to_string(b) + "/subject.txt");
+      if (o.Conditional) {
+        if (!ConditionalRows(o, relay, s.Urls, root)) {
+          std::fprintf(stderr, "the conditional checks failed: see %s\n", root.c_str());
+          o.Keep = true;
+          return 1;
+        }
+        break;
+      }
       s.Vek = MakeProgram(root / ("vek-" + s.Name), s.Urls, {o.Vek}, false);
       if (!o.Wine.empty())
         s.Wine = MakeProgram(root / ("wine-" + s.Name), s.Urls,
@@ -235,7 +284,7 @@ int main(int argc, char** argv) {
       schemes.push_back(std::move(s));
     }
     status = 0;
-    for (int r = 0; r < o.Rounds && status == 0; ++r)
+    for (int r = 0; r < o.Rounds && status == 0 && !o.Conditional; ++r)
       for (TScheme& s : schemes) {
         if (!Round(o, relay, s, root)) {
           std::fprintf(stderr, "round %d over %s failed: see %s\n", r + 1, s.Name.c_str(), root.c_str());

@@ -92,22 +92,22 @@ int main(int argc, char** argv) {
   TStringList datList;
   datList.Sorted = true;
   for (int b = 0; b < Boards; ++b) {
-    WritePlain(form.SbjPath() + "egg.5ch.net%2F" + BoardName(b) + ".txt", CacheText(b, 0));
+    WritePlain(form.Paths().SbjPath() + "egg.5ch.net%2F" + BoardName(b) + ".txt", CacheText(b, 0));
     for (int w = 0; w < WatchedPerBoard; ++w) {
       int line = w * (LinesPerBoard / WatchedPerBoard);
       std::string path = "egg.5ch.net\\" + BoardName(b) + "\\" + Key(b, line) + ".idx";
-      WritePlain(form.LogPath() + path, IndexText(b, line));
+      WritePlain(form.Paths().LogPath() + path, IndexText(b, line));
       datList.Add(path);
     }
     // One watched thread per board has fallen from the list.
     std::string gone = "egg.5ch.net\\" + BoardName(b) + "\\" + Key(b, 99999) + ".idx";
-    WritePlain(form.LogPath() + gone, IndexText(b, 99999));
+    WritePlain(form.Paths().LogPath() + gone, IndexText(b, 99999));
     datList.Add(gone);
   }
   InitNewReport(form.RunContext());
   // The second run's downloads: counts moved and new threads on every board.
   for (int b = 0; b < Boards; ++b)
-    WritePlain(form.SbjPath() + "egg.5ch.net%2F" + BoardName(b) + ".txt", CacheText(b, 1));
+    WritePlain(form.Paths().SbjPath() + "egg.5ch.net%2F" + BoardName(b) + ".txt", CacheText(b, 1));
   std::printf("watched threads: %d on %d boards of %d lines\n", datList.Count(), Boards, LinesPerBoard);
 
   // Reference first, on a copy of the tree, so both start from the same bytes.

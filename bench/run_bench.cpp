@@ -10,8 +10,11 @@
 // rename, synced as the tool syncs them (the host browser's files 64 at a
 // time, flushed together; the cache and snapshots not at all).
 //
-//   bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep] [--table NAME]
+//   bench_run [--boards N] [--lines N] [--watched-per-board N] [--full N] [--keep] [--table NAME]
 // --table adds one tab-separated line per figure for scripts/bench.sh.
+// --full N turns the next-thread report on and fills N watched threads up
+// (1,000 responses on the server, spread evenly over the boards); its step is
+// then measured against the local steps.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -28,6 +31,7 @@ struct TOptions {
   int Boards = 500;
   int Lines = 1000;
   int WatchedPerBoard = 40;
+  int Full = 0;  // watched threads full on the server; above 0 the next-thread report is on
   bool Keep = false;
   std::string Table;  // the label of the table lines; empty: none
 };
@@ -55,6 +59,8 @@ int WatchStep(const TOptions& o) { return std::max(1, o.Lines / std::max(1, o.Wa
 int ServerCount(const TOptions& o, int board, int line, bool bumped) {
   const int step = WatchStep(o);
   const bool watched = line % step == 0 && line / step < o.WatchedPerBoard;
+  const int fullPerBoard = o.Full / std::max(1, o.Boards);
+  if (watched && line / step < fullPerBoard) return 1000;
   return CountOf(board, line) + (bumped && watched && (line / step) % 10 == 0 ? 5 : 0);
 }
 
@@ -173,6 +179,8 @@ TRun RunCheck(const std::string& vek, const TWorld& w, const std::string& outFil
       run.Steps["5 Res count"] = value;
     } else if (line.rfind("Write Dead Threads Data", 0) == 0 && timed) {
       run.Steps["6 Dead threads"] = value;
+    } else if (line.rfind("Write Next Threads Data", 0) == 0 && timed) {
+      run.Steps["6 Next threads"] = value;
     } else if (line.rfind("Write New Threads Data", 0) == 0 && timed) {
       run.Steps["7 New threads"] = value;
     }
@@ -338,6 +346,10 @@ void PrintTable(const TOptions& o, int watched, const TRun& first, const TRun& s
   for (const auto& [label, value] : second.Steps) TableLine(o, "second run, step " + label, Fixed(value, " s"), "-", "-");
   TableLine(o, "local steps 1,2,5-7 vs plain read-and-rewrite loop", Fixed(local, " s"), Fixed(reference, " s"),
             reference > 0 ? Fixed(local / reference, "") : "-");
+  const auto next = second.Steps.find("6 Next threads");
+  if (next != second.Steps.end())
+    TableLine(o, "second run, next-thread step (" + std::to_string(o.Full) + " full) vs local steps 1,2,5-7",
+              Fixed(next->second, " s"), Fixed(local, " s"), local > 0 ? Fixed(next->second / local, "") : "-");
   TableLine(o, "local steps per watched thread", Fixed(local * 1e6 / std::max(1, watched), " us"), "-", "-");
   TableLine(o, "second run, CPU time (user+system)", Fixed(second.Cpu, " s"), "-", "-");
   TableLine(o, "peak memory (larger run)", Fixed(peak, " MB"), "-", "-");
@@ -352,11 +364,13 @@ int main(int argc, char** argv) {
     if (a == "--boards" && i + 1 < argc) o.Boards = std::atoi(argv[++i]);
     else if (a == "--lines" && i + 1 < argc) o.Lines = std::atoi(argv[++i]);
     else if (a == "--watched-per-board" && i + 1 < argc) o.WatchedPerBoard = std::atoi(argv[++i]);
+    else if (a == "--full" && i + 1 < argc) o.Full = std::atoi(argv[++i]);
     else if (a == "--keep") o.Keep = true;
     else if (a == "--table" && i + 1 < argc) o.Table = argv[++i];
     else {
       std::fprintf(stderr,
-                   "usage: bench_run [--boards N] [--lines N] [--watched-per-board N] [--keep] [--table NAME]\n");
+                   "usage: bench_run [--boards N] [--lines N] [--watched-per-board N] [--full N] [--keep] "
+                   "[--table NAME]\n");
       return 64;
     }
   }
@@ -392,7 +406,8 @@ int main(int argc, char** argv) {
     w.HostUrl = "127.0.0.1:" + port;
     int watched = WriteHost(w, o);
     WriteBytes(w.Prog / "vek.ini", "[dorvella]\r\nDirectory=" + CoreDir(w.Host) +
-                                       "\r\n[VEK]\r\nPrimarySuffixes=127.0.0.1\r\nNotifySound=0\r\n");
+                                       "\r\n[VEK]\r\nPrimarySuffixes=127.0.0.1\r\nNotifySound=0\r\n" +
+                                       (o.Full > 0 ? "NextThreadReport=1\r\n" : ""));
     AgeFile(w.Prog / "vek.ini", 600);
     std::printf("%d watched threads on %d boards of %d lines (prepared in %.1f s, files in %s)\n\n", watched, o.Boards,
                 o.Lines, Seconds(prepare), w.Root.c_str());
@@ -421,6 +436,9 @@ int main(int argc, char** argv) {
     std::printf("Local steps (1, 2, 5, 6, 7) of the second run: %.2f s = %.2f x the reference\n", local,
                 reference > 0 ? local / reference : 0.0);
     std::printf("Peak memory: %.1f MB\n", peak);
+    if (second.Steps.count("6 Next threads"))
+      std::printf("Next-thread step: %.2f s = %.1f %% of the local steps\n", second.Steps["6 Next threads"],
+                  local > 0 ? 100.0 * second.Steps["6 Next threads"] / local : 0.0);
     PrintTable(o, watched, first, second, local, reference, peak);
   }
   if (!o.Keep) fs::remove_all(w.Root);

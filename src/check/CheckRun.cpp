@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <set>
 
 #include "check/DatList.h"
 #include "check/StaleTemporaries.h"
@@ -16,6 +17,7 @@
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
+#include "reports/NextThreadReport.h"
 #include "reports/ReportBoards.h"
 #include "reports/ResCount.h"
 #include "support/funcs.h"
@@ -82,6 +84,9 @@ class TCheckRun {
   TStringList DeadList;
   std::vector<std::string> UpdatedThreads;
   int NewThreads = 0;
+  std::vector<TEndedThread> Ended;    // for the next-thread report
+  std::set<std::string> Downloaded;   // cache file names of the boards downloaded
+  bool NextReportNew = false;
   int FailureOffset = 0;
   int PreviousFrame = 0;
   bool AskedServers = false;
@@ -143,8 +148,11 @@ void TCheckRun::GetOneSubject(THttpGet& getter, int i, int n) {
   AddLogLine("  Get " + line + " ... ");
   const uint32_t t = Run.Env.TickCount();
   AskedServers = true;
-  if (FetchSubject(getter, Settings.Fetch, Run.Env, [this] { Pump(); }, EntryUrl(line))) {
-    LogDone(t);
+  bool notModified = false;
+  if (FetchSubject(getter, Settings.Fetch, Settings.SbjPath(), Run.Env, [this] { Pump(); }, EntryUrl(line), &notModified)) {
+    if (Settings.NextThreadReport) Downloaded.insert(SubjectCacheName(EntryUrl(line)) + ".txt");
+    if (notModified) AppendToLogLine("not modified(" + Elapsed(t) + "s)");
+    else LogDone(t);
     return;
   }
   // From the first failure on, the tray shows the second row of frames.
@@ -220,8 +228,13 @@ void TCheckRun::TimedStep(const std::string& title, const std::string& caption, 
 void TCheckRun::Reports() {
   // Only now is the list of the index files step 5 writes final.
   SweepThreadFolders(Settings, DatList);
-  TimedStep("VEK [5/7]", "Set Res Count ... ", [&] { UpdateResCounts(Run, DatList, UpdateList, DeadList); });
+  TimedStep("VEK [5/7]", "Set Res Count ... ", [&] {
+    UpdateResCounts(Run, DatList, UpdateList, DeadList, Settings.NextThreadReport ? &Ended : nullptr);
+  });
   TimedStep("VEK [6/7]", "Write Dead Threads Data ... ", [&] { WriteDeadReport(Run, DeadList); });
+  if (Settings.NextThreadReport)
+    TimedStep("VEK [6/7]", "Write Next Threads Data ... ",
+              [&] { NextReportNew = WriteNextThreadReport(Run, Ended, Downloaded); });
   TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { NewThreads = WriteNewReport(Run); });
 }
 
@@ -230,17 +243,18 @@ void TCheckRun::Reports() {
 // stamp that cannot be set fails the run: otherwise the next start would not
 // know of this check and could ask the servers again at once.
 void TCheckRun::StampSettingsFile() {
-  State.SettingsLock.Close();
+  State.ReleaseSettingsFile();
   const std::string iniName = Settings.IniFileName();
   TouchFile(iniName);
   if (!SetFileWriteTime(iniName, Run.Env.UtcNow()))
     throw FileError("stamp", iniName, "the time of this check cannot be recorded");
-  State.SettingsLock.Open(iniName);
+  State.HoldSettingsFile(iniName);
 }
 
 void TCheckRun::Finish() {
   UpdatedThreads = UpdateList.Items;
   if (!DeadList.Items.empty()) UpdateList.Add(ReportFileName(DeadReportKey, ".idx"));
+  if (NextReportNew) UpdateList.Add(ReportFileName(NextReportKey, ".idx"));
   UpdateList.Add(ReportFileName(NewReportKey, ".idx"));
   UpdateList.SaveToFile(Settings.NewArrivalListName());
   MarkFallenThreads(Run, DeadList);
@@ -331,7 +345,8 @@ TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& progra
   } catch (const std::exception& e) {
     RecoverFromError(run, progress, e, result);
   }
-  result.NextRunAfter = state.PauseLeft(run.Env.TickCount());
+  result.NextRunAfter = RestraintWait(run, state);
+  progress.SetRunControlsEnabled(true);
   return result;
 }
 

@@ -30,7 +30,8 @@ class IRunProgress {
   virtual void SetRunStatus(const std::string& text) = 0;
   // A frame of the animation (0 .. 2 * TrayFrameCount - 1) or TrayOwnIcon.
   virtual void SetTrayFrame(int frame) = 0;
-  // Off while the run lasts: the commands that would change its settings.
+  // The commands that would change a run's settings: the driver turns them
+  // off when a run starts and back on when it ends, however it ends.
   virtual void SetRunControlsEnabled(bool enabled) = 0;
   // The log pane in view when the ignore list stands in its place.
   virtual void ShowLogPane() = 0;
@@ -49,8 +50,8 @@ struct TRunResult {
   TRunOutcome Outcome = TRunOutcome::None;
   std::string Error;  // Failed: the reason, as the log's "ERROR: " line says it
   // Milliseconds from the run's return until the guard lets the next run
-  // start. After a refusal, 0 means that waiting does not help (no host
-  // directory); the pause of a run that asked the servers counts from there.
+  // start (RestraintWait). After a refusal, 0 means that waiting does not
+  // help (no host directory).
   uint32_t NextRunAfter = 0;
   // Completed: the index files (relative to the log directory) of the threads
   // with new responses, of the threads that fell from their boards, and the
@@ -67,8 +68,8 @@ std::string ElapsedText(platform::TEnv& env, uint32_t startTick);
 
 // One run: the guard, then the seven steps. An error that escapes a step is
 // logged ("ERROR: "), the title and the tray are put back, and the result
-// says Failed; the controls stay off for the caller to turn back on after it
-// has acted on the result.
+// says Failed. A run that started turns the controls back on before it
+// returns; a refused one never touched them.
 TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress,
                           TRunState& state);
 

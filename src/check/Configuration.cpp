@@ -31,6 +31,8 @@ void LogConfiguration(const TRunContext& run, const TProgramSettings& program) {
   // Shown only when on: the block stays as it was for those who never use them.
   if (program.CheckEvery > 0) log.AddLogLine("  CheckEvery: " + std::to_string(program.CheckEvery));
   if (program.NotifyBalloon) log.AddLogLine("  NotifyBalloon: " + BoolToText(true));
+  if (s.Fetch.ConditionalGet) log.AddLogLine("  ConditionalGet: " + BoolToText(true));
+  if (s.NextThreadReport) log.AddLogLine("  NextThreadReport: " + BoolToText(true) + " (NextThreadAt: " + std::to_string(s.NextThreadAt) + ")");
   log.AddLogLine("  timeBeginPeriod: " + std::to_string(program.TimerPeriod));
   log.AddLogLine();
 }

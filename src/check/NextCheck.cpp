@@ -10,18 +10,15 @@ namespace vek {
 uint32_t NextCheckDelay(int everyMinutes, uint32_t sinceLastRun, uint32_t guardWait) {
   const uint32_t every = static_cast<uint32_t>(std::clamp(everyMinutes, 1, MaxCheckEvery)) * 60000u;
   const uint32_t untilInterval = every - std::min(sinceLastRun, every);
-  return std::max({untilInterval, guardWait, OverdueCheckDelay});
+  return std::max({untilInterval, guardWait, CheckStartDelay});
 }
 
-uint32_t NextCheckDelay(const TRunContext& run, const TRunState& state, int everyMinutes, bool afterRun) {
-  uint32_t sinceLastRun = 0;
+uint32_t NextCheckDelayAtStart(const TRunContext& run, const TRunState& state, int everyMinutes) {
   int64_t sinceStamp = 0;
-  if (!afterRun) {
-    // No stamp: no run is known, so none is waited for. A stamp ahead of
-    // the clock (set back since) counts as a run that just ended.
-    if (!SinceLastRunStamp(run, sinceStamp)) sinceStamp = INT32_MAX;
-    sinceLastRun = static_cast<uint32_t>(std::clamp<int64_t>(sinceStamp, 0, INT32_MAX));
-  }
+  // No stamp: no run is known, so none is waited for. A stamp ahead of the
+  // clock (set back since) counts as a run that just ended.
+  if (!SinceLastRunStamp(run, sinceStamp)) sinceStamp = INT32_MAX;
+  const uint32_t sinceLastRun = static_cast<uint32_t>(std::clamp<int64_t>(sinceStamp, 0, INT32_MAX));
   return NextCheckDelay(everyMinutes, sinceLastRun, RestraintWait(run, state));
 }
 

@@ -1,5 +1,5 @@
-// The run guard: no host directory, the interval of the last run, three
-// minutes after the last run of an earlier program start.
+// The run guard: no host directory, the interval of the last run, the
+// longest pause after the last run of an earlier program start.
 #include "check/RunGuard.h"
 
 #include "platform/FileTimes.h"
@@ -19,37 +19,44 @@ uint32_t IntervalWait(uint32_t elapsed, uint32_t checkInterval) {
   return elapsed >= checkInterval ? 0 : checkInterval - elapsed + 1;
 }
 
-// The three minutes after the settings file's stamp, diff milliseconds past
-// it. Whole seconds are counted, so the wait ends 1 ms past the three minutes.
-uint32_t ThreeMinuteWait(int64_t diff) {
+// The longest pause (MaxCheckInterval) after the settings file's stamp, diff
+// milliseconds past it. Whole seconds are counted, so the wait ends 1 ms past it.
+uint32_t StampPauseWait(int64_t diff) {
   const int64_t n = diff / 1000;
   return n >= MaxCheckInterval / 1000 ? 0 : static_cast<uint32_t>(MaxCheckInterval + 1 - n * 1000);
 }
 
-TRunRefusal RefusedByInterval(const TRunContext& run, uint32_t lastCheckTick, uint32_t checkInterval) {
-  const uint32_t elapsed = run.Env.TickCount() - lastCheckTick;
-  const uint32_t wait = IntervalWait(elapsed, checkInterval);
-  if (wait == 0) return {};
+void LogIntervalRefusal(const TRunContext& run, uint32_t elapsed, uint32_t checkInterval) {
   run.Log.AddLogLine("ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。");
   run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(elapsed / 1000) + " 秒前です。");
   run.Log.AddLogLine("       放置すれば " + std::to_string((checkInterval - elapsed) / 1000) +
                      " 秒後に自動的にチェックが始まります。");
   run.Log.AddLogLine();
-  return {true, wait};
 }
 
-TRunRefusal RefusedByThreeMinutes(const TRunContext& run) {
-  int64_t diff = 0;
-  // Stamped in the future: the clock was set back.
-  if (!SinceLastRunStamp(run, diff) || diff < 0) return {};
-  const uint32_t wait = ThreeMinuteWait(diff);
-  if (wait == 0) return {};
-  const int64_t n = diff / 1000;
+void LogStampRefusal(const TRunContext& run, int64_t secondsAgo) {
   run.Log.AddLogLine("ERROR: 自主規制で3分以内の再チェックを抑止しています。");
-  run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(n) + " 秒前です。");
+  run.Log.AddLogLine("       前回に更新チェックをしたのは " + std::to_string(secondsAgo) + " 秒前です。");
   run.Log.AddLogLine("       放置すれば自動的にチェックが始まります。");
   run.Log.AddLogLine();
-  return {true, wait};
+}
+
+// The wait the pause rules ask for (0: none), with the refusal's log lines
+// when log is true: the interval of the last run of this program start, or
+// else the pause after the settings file's stamp.
+uint32_t PauseWait(const TRunContext& run, const TRunState& state, bool log) {
+  if (state.LastCheckTick != 0) {
+    const uint32_t elapsed = run.Env.TickCount() - state.LastCheckTick;
+    const uint32_t wait = IntervalWait(elapsed, state.CheckInterval);
+    if (wait != 0 && log) LogIntervalRefusal(run, elapsed, state.CheckInterval);
+    return wait;
+  }
+  int64_t diff = 0;
+  // Stamped in the future: the clock was set back.
+  if (!SinceLastRunStamp(run, diff) || diff < 0) return 0;
+  const uint32_t wait = StampPauseWait(diff);
+  if (wait != 0 && log) LogStampRefusal(run, diff / 1000);
+  return wait;
 }
 
 }  // namespace
@@ -63,15 +70,12 @@ bool SinceLastRunStamp(const TRunContext& run, int64_t& milliseconds) {
   return true;
 }
 
-uint32_t RestraintWait(const TRunContext& run, const TRunState& state) {
-  if (state.LastCheckTick != 0) return IntervalWait(run.Env.TickCount() - state.LastCheckTick, state.CheckInterval);
-  int64_t diff = 0;
-  return SinceLastRunStamp(run, diff) && diff >= 0 ? ThreeMinuteWait(diff) : 0;
-}
+uint32_t RestraintWait(const TRunContext& run, const TRunState& state) { return PauseWait(run, state, false); }
 
-uint32_t TRunState::PauseLeft(uint32_t now) const {
-  const uint32_t elapsed = now - LastCheckTick;
-  return LastCheckTick == 0 || elapsed >= CheckInterval ? 0 : CheckInterval - elapsed;
+void TRunState::Reset() {
+  SettingsLock.Close();
+  LastCheckTick = 0;
+  CheckInterval = 0;
 }
 
 uint32_t CheckIntervalFor(int busiestHostBoards) {
@@ -85,8 +89,8 @@ TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state) {
     run.Log.AddLogLine();
     return {true, 0};
   }
-  if (state.LastCheckTick != 0) return RefusedByInterval(run, state.LastCheckTick, state.CheckInterval);
-  return RefusedByThreeMinutes(run);
+  const uint32_t wait = PauseWait(run, state, true);
+  return {wait != 0, wait};
 }
 
 }  // namespace vek

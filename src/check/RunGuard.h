@@ -20,9 +20,17 @@ uint32_t CheckIntervalFor(int busiestHostBoards);
 struct TRunState {
   uint32_t LastCheckTick = 0;  // when the last run asked the servers; 0: not yet
   uint32_t CheckInterval = 0;  // the pause that run asks for
-  TFileLock SettingsLock;      // held between runs from the end of the first one
-  // Milliseconds until the pause after the last run ends (0: none left).
-  uint32_t PauseLeft(uint32_t now) const;
+  // The settings file, held between runs from the end of the first one so
+  // that no other program changes its stamp; a run lets go of it to set the
+  // stamp.
+  void HoldSettingsFile(const std::string& iniName) { SettingsLock.Open(iniName); }
+  void ReleaseSettingsFile() { SettingsLock.Close(); }
+  bool HoldsSettingsFile() const { return SettingsLock.IsOpen(); }
+  // A program start or exit: no run known, the settings file let go of.
+  void Reset();
+
+ private:
+  TFileLock SettingsLock;
 };
 
 struct TRunRefusal {

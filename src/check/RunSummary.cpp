@@ -19,9 +19,4 @@ std::string SummaryText(const TRunSummary& summary, const std::string& lineBreak
   return text;
 }
 
-std::string FirstLineOf(const std::string& text) {
-  // CR and LF are below 0x40: no trail byte of a two-byte character is one.
-  return text.substr(0, text.find_first_of("\r\n"));
-}
-
 }  // namespace vek

@@ -23,7 +23,4 @@ TRunSummary SummarizeRun(const TRunResult& result);
 // on a second line (separated by lineBreak) or, with lineBreak " / ", on the same.
 std::string SummaryText(const TRunSummary& summary, const std::string& lineBreak = "\n");
 
-// The first line of a message (an error), without its line end.
-std::string FirstLineOf(const std::string& text);
-
 }  // namespace vek

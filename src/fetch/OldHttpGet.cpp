@@ -1,10 +1,10 @@
 // The download worker. It sleeps on a condition variable until Start hands it
 // a request, downloads it and wakes whoever waits in WaitIdle. One HTTP
 // session serves request after request, so each host's connection (and its
-// TLS session) lasts through a whole run instead of one board; a session that
-// was aborted is not used again. Abort reaches the running session under a
-// small lock, so it is safe at any moment, also while a session is being made
-// or torn down.
+// TLS session) lasts through a whole run instead of one board; an abort ends
+// its own download and that download's connection, nothing more. Abort
+// reaches the running session under a small lock, so it is safe at any
+// moment, also while a session is being made or torn down.
 #include "fetch/OldHttpGet.h"
 
 #include <condition_variable>
@@ -33,7 +33,10 @@ struct THttpGet::Impl {
   std::unique_ptr<platform::THttpSession> Kept;  // worker only: open for the next request
   std::string KeptAgent, KeptProxy;             // what Kept was opened with
   std::string Url, Agent, Proxy;
+  platform::THttpValidators Conditions;
   std::string Response;
+  int Status = 0;
+  platform::THttpValidators Validators;
   std::string TlsFailure;
   std::thread Worker;
 
@@ -79,19 +82,23 @@ void THttpGet::Impl::Download() {
   std::string().swap(Response);
   Response.reserve(InitialCapacity);
   TlsFailure.clear();
+  Status = 0;
+  Validators = {};
   const bool opened = KeepOrOpenSession();
   bool ok = opened;
   {
     std::lock_guard<std::mutex> lock(Mutex);
     Session = Kept.get();
+    // An abort of this request stands; one of an earlier request is spent.
     if (Aborted) ok = false;
+    else Kept->Rearm();
   }
   Mark();
   ok = ok && Kept->Get(Url, [this](std::string_view chunk) {
     Response.append(chunk);
     Mark();
     return true;
-  });
+  }, Conditions);
   Mark();
   bool aborted;
   {
@@ -102,11 +109,13 @@ void THttpGet::Impl::Download() {
   if (aborted || !ok) {
     std::string().swap(Response);
     TlsFailure = Kept->TlsFailure();
-    // An aborted session refuses every later request, and one that could
-    // not be opened has nothing to offer: the next request opens afresh.
-    if (aborted || !opened) Kept.reset();
+    // A session that could not be opened has nothing to offer: the next
+    // request opens afresh. An aborted one keeps its other connections.
+    if (!opened) Kept.reset();
     return;
   }
+  Status = Kept->Status();
+  Validators = Kept->Validators();
   // "x-gzip" counts as well: any value naming gzip.
   if (Kept->ContentEncoding().find("gzip") != std::string::npos) {
     std::string decoded;
@@ -133,10 +142,12 @@ THttpGet::~THttpGet() {
   if (Impl_->Worker.joinable()) Impl_->Worker.join();
 }
 
-void THttpGet::Start(const std::string& url, const std::string& agent, const std::string& proxy) {
+void THttpGet::Start(const std::string& url, const std::string& agent, const std::string& proxy,
+                     const platform::THttpValidators& conditions) {
   {
     std::lock_guard<std::mutex> lock(Impl_->Mutex);
     Impl_->Url = url;
+    Impl_->Conditions = conditions;
     Impl_->Agent = agent;
     Impl_->Proxy = proxy;
     Impl_->Aborted = false;
@@ -161,6 +172,10 @@ void THttpGet::Abort() {
 const std::string& THttpGet::ResponseStream() const { return Impl_->Response; }
 
 const std::string& THttpGet::TlsFailure() const { return Impl_->TlsFailure; }
+
+int THttpGet::Status() const { return Impl_->Status; }
+
+const platform::THttpValidators& THttpGet::Validators() const { return Impl_->Validators; }
 
 bool THttpGet::WaitIdle(uint32_t milliseconds) const {
   std::unique_lock<std::mutex> lock(Impl_->Mutex);

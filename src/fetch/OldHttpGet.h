@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-namespace vek {
+#include "platform/Http.h"
 
-namespace platform { class THttpSession; }
+namespace vek {
 
 class THttpGet {
  public:
@@ -19,8 +19,10 @@ class THttpGet {
   THttpGet(const THttpGet&) = delete;
   THttpGet& operator=(const THttpGet&) = delete;
 
-  // User-interface thread, only while Idle().
-  void Start(const std::string& url, const std::string& agent, const std::string& proxy);
+  // User-interface thread, only while Idle(). With validators the request is
+  // conditional on them; without, it carries no conditional header.
+  void Start(const std::string& url, const std::string& agent, const std::string& proxy,
+             const platform::THttpValidators& conditions = {});
   bool Idle() const;
   uint32_t LastActivity() const;
   // Safe from the user-interface thread at any moment, any number of times.
@@ -32,6 +34,10 @@ class THttpGet {
   // (the HTTP library's words, e.g. an untrusted or expired certificate);
   // empty for every other outcome. Read only while Idle().
   const std::string& TlsFailure() const;
+  // The last download's HTTP status and the validators it came with; 0 and
+  // none after a failure. Read only while Idle().
+  int Status() const;
+  const platform::THttpValidators& Validators() const;
   // Blocks until the worker is idle or the timeout passes (event-driven waiting).
   bool WaitIdle(uint32_t milliseconds) const;
 

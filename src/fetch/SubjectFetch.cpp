@@ -139,13 +139,84 @@ void WaitForDownload(THttpGet& getter, const TFetchSettings& settings, platform:
 
 }  // namespace
 
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
-                  const std::function<void()>& pump, const std::string& url) {
+namespace {
+
+const std::pair<const char*, std::string platform::THttpValidators::*> ValidatorLines[] = {
+    {"Last-Modified: ", &platform::THttpValidators::LastModified},
+    {"ETag: ", &platform::THttpValidators::ETag}};
+
+}  // namespace
+
+std::string ValidatorsText(const platform::THttpValidators& validators) {
+  std::string text;
+  for (const auto& [name, field] : ValidatorLines) {
+    const std::string& value = validators.*field;
+    if (!value.empty() && platform::IsSendableHeaderValue(value)) text += name + value + "\r\n";
+  }
+  return text;
+}
+
+platform::THttpValidators ParseValidators(std::string_view text) {
+  platform::THttpValidators validators;
+  TStringReader reader{std::string(text)};
+  while (!reader.Eof()) {
+    const std::string line = reader.ReadLine();
+    for (const auto& [name, field] : ValidatorLines)
+      if (line.starts_with(name) && platform::IsSendableHeaderValue(line))
+        validators.*field = line.substr(std::string_view(name).size());
+  }
+  return validators;
+}
+
+namespace {
+
+bool HoldsList(const std::string& cacheFile) {
+  return platform::FileExists(cacheFile) && !platform::ReadWholeFile(cacheFile).empty();
+}
+
+// The validators to ask with: only for a board whose cached list is there.
+platform::THttpValidators StoredConditions(const TFetchSettings& settings, const std::string& cacheFile,
+                                           const std::string& validatorsFile) {
+  if (!settings.ConditionalGet || !HoldsList(cacheFile) || !platform::FileExists(validatorsFile)) return {};
+  return ParseValidators(platform::ReadWholeFile(validatorsFile));
+}
+
+// Stores a downloaded list and the validators it came with (none: the file
+// goes). Validators never stand beside a list they did not come with: the
+// old ones go before the list changes, the new ones follow it.
+void StoreList(const std::string& cacheFile, const std::string& list, const std::string& validatorsFile,
+               const platform::THttpValidators& validators) {
+  const bool haveFile = platform::FileExists(validatorsFile);
+  const bool listChanges = !platform::FileExists(cacheFile) || platform::ReadWholeFile(cacheFile) != list;
+  if (listChanges && haveFile) platform::DeleteFile(validatorsFile);
+  if (listChanges) platform::ReplaceFileAtomically(cacheFile, list, platform::TDurability::Renamed);
+  const std::string text = ValidatorsText(validators);
+  if (!text.empty() && (!platform::FileExists(validatorsFile) || platform::ReadWholeFile(validatorsFile) != text))
+    platform::ReplaceFileAtomically(validatorsFile, text, platform::TDurability::Renamed);
+  else if (text.empty() && platform::FileExists(validatorsFile))
+    platform::DeleteFile(validatorsFile);
+}
+
+}  // namespace
+
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
+                  const std::function<void()>& pump, const std::string& url, bool* notModified) {
   std::string cacheName = SubjectCacheName(url);
   if (cacheName.empty()) return false;
+  const std::string cacheFile = cacheDir + cacheName + ".txt";
+  const std::string validatorsFile = cacheDir + cacheName + ValidatorsFileExtension;
+  const platform::THttpValidators conditions = StoredConditions(settings, cacheFile, validatorsFile);
 
-  getter.Start(url, UserAgentText, settings.Proxy);
+  getter.Start(url, UserAgentText, settings.Proxy, conditions);
   WaitForDownload(getter, settings, env, pump);
+  // The cached list stands, as if the server had sent it again; a "not
+  // modified" that nothing asked for, or for a list gone meanwhile, is an
+  // empty answer like any other.
+  if (!conditions.Empty() && getter.Status() == platform::HttpNotModified) {
+    if (!HoldsList(cacheFile)) return false;
+    if (notModified) *notModified = true;
+    return true;
+  }
 
   // A NUL byte would end the text there and store a list cut short, making
   // the threads after it look fallen: such a body is no list at all.
@@ -172,10 +243,8 @@ bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TE
   // The cache is the next check's to rebuild: whole, but not flushed. A list
   // that has not changed since the last check (most boards between two
   // checks) is not written again.
-  const std::string cacheFile = settings.SbjPath + cacheName + ".txt";
-  const std::string stored = lines.Text();
-  if (!platform::FileExists(cacheFile) || platform::ReadWholeFile(cacheFile) != stored)
-    platform::ReplaceFileAtomically(cacheFile, stored, platform::TDurability::Renamed);
+  const bool fresh = settings.ConditionalGet && getter.Status() == 200;
+  StoreList(cacheFile, lines.Text(), validatorsFile, fresh ? getter.Validators() : platform::THttpValidators());
   return true;
 }
 

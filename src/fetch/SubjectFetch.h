@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Env.h"
+#include "platform/Http.h"
 #include "support/StringList.h"
 
 namespace vek {
@@ -27,14 +28,19 @@ inline constexpr uint32_t FetchPumpInterval = 10;
 
 // What a fetch needs from the settings.
 struct TFetchSettings {
-  std::string SbjPath;                        // subject cache directory, ends in "\"
   std::string Proxy;
   int TimeOutTime = DefaultTimeOutTime;
   int BoardTimeLimit = DefaultBoardTimeLimit;  // the tests shorten it
   bool ExternalCheck = true;
   std::vector<std::string> RentalDomains;     // the EUC-JP rental service's domains
   std::string RentalOldHost;                  // its www host with the three-field form; empty: none
+  // Asks for a board's list only if it changed since the cached one came
+  // (the validators the server sent with it, kept beside the cache).
+  bool ConditionalGet = false;
 };
+
+// The validators file beside a board's cache file ("subject\{cache name}" + this).
+inline constexpr const char* ValidatorsFileExtension = ".http";
 
 std::string EntryUrl(std::string_view subjectListLine);
 std::string ServerPart(std::string_view lineOrUrl);
@@ -53,10 +59,18 @@ std::string ReformatOldHost(std::string text);
 // ".dat," written as ".dat<>".
 std::string SubjectBodyText(const std::string& response, bool rental, bool oldHost);
 
-// Downloads and stores one board's list; env's clock measures the time-outs.
+// The validators file's text and back: "Last-Modified: " and "ETag: " lines,
+// each value as the server sent it; a value with a control character is none.
+std::string ValidatorsText(const platform::THttpValidators& validators);
+platform::THttpValidators ParseValidators(std::string_view text);
+
+// Downloads one board's list and stores it in the subject cache directory
+// cacheDir (ending in "\"); env's clock measures the time-outs.
 // pump keeps the window alive while waiting. False for every kind of failure;
-// the previous cache file then stays.
-bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, platform::TEnv& env,
-                  const std::function<void()>& pump, const std::string& url);
+// the previous cache file then stays. True also when the server said that
+// the cached list is still current (with ConditionalGet); *notModified then
+// says so.
+bool FetchSubject(THttpGet& getter, const TFetchSettings& settings, const std::string& cacheDir, platform::TEnv& env,
+                  const std::function<void()>& pump, const std::string& url, bool* notModified = nullptr);
 
 }  // namespace vek

@@ -4,7 +4,8 @@
 // multi handle keeps the connections between them: a host's connection and
 // its TLS session last as long as the session. A kept connection that the
 // server has closed meanwhile is noticed by libcurl, which sends the request
-// once more on a new connection.
+// once more on a new connection. An abort ends its own transfer and closes
+// that transfer's connection only.
 #include "platform/Http.h"
 
 #include <curl/curl.h>
@@ -82,10 +83,9 @@ bool IsTlsFailure(CURLcode result) {
   }
 }
 
-// The lines of the fixed header block, each appended to the list as written
+// The lines of a header block, each appended to the list as written
 // (libcurl sends custom headers so); false when one cannot be added.
-bool AppendExtraHeaders(THeaderList& headers) {
-  std::string_view rest = HttpExtraHeaders;
+bool AppendHeaderLines(THeaderList& headers, std::string_view rest) {
   while (!rest.empty()) {
     const size_t end = rest.find("\r\n");
     const std::string line(rest.substr(0, end));
@@ -105,11 +105,13 @@ struct THttpSession::Impl {
   TMultiHandle Multi;
   THeaderList Headers;
   TEasyHandle Easy;
+  std::string ExtraHeaders;  // the fixed block and this request's conditions
   std::atomic<bool> Aborted{false};
   const ChunkHandler* OnChunk = nullptr;
   size_t Received = 0;
   bool Refused = false;  // the handler or the cap stopped the body
   std::string* Encoding = nullptr;
+  THttpValidators* Validators = nullptr;
   char Error[CURL_ERROR_SIZE] = {};  // libcurl's detailed text of the last failure
 
   static size_t Write(char* data, size_t size, size_t count, void* user) {
@@ -129,11 +131,17 @@ struct THttpSession::Impl {
   static size_t Header(char* data, size_t size, size_t count, void* user) {
     auto* self = static_cast<Impl*>(user);
     std::string_view line(data, size * count);
+    auto value = [line](std::string_view name, std::string& into) {
+      if (line.size() <= name.size() || strncasecmp(line.data(), name.data(), name.size()) != 0) return;
+      into = std::string(TrimBlanks(line.substr(name.size())));
+    };
     if (line.rfind("HTTP/", 0) == 0) {
       self->Encoding->clear();
-    } else if (line.size() > 17 && strncasecmp(line.data(), "Content-Encoding:", 17) == 0) {
-      *self->Encoding = std::string(TrimBlanks(line.substr(17)));
+      *self->Validators = THttpValidators();
     }
+    value("Content-Encoding:", *self->Encoding);
+    value("Last-Modified:", self->Validators->LastModified);
+    value("ETag:", self->Validators->ETag);
     return size * count;
   }
 
@@ -142,7 +150,21 @@ struct THttpSession::Impl {
   }
 
   bool SetOptions(CURL* easy, const std::string& agent, const std::string& proxy);
+  bool SetRequestHeaders(const THttpValidators& conditions);
 };
+
+// The fixed header block, and the conditions when there are any; the list is
+// only made anew when it changes.
+bool THttpSession::Impl::SetRequestHeaders(const THttpValidators& conditions) {
+  std::string block(HttpExtraHeaders.substr(0, HttpExtraHeaders.size() - 2));
+  block += ConditionalHeaderLines(conditions);
+  if (Headers && block == ExtraHeaders) return true;
+  THeaderList headers;
+  if (!AppendHeaderLines(headers, block) || !SetOption(Easy.get(), CURLOPT_HTTPHEADER, headers.get())) return false;
+  Headers = std::move(headers);
+  ExtraHeaders = std::move(block);
+  return true;
+}
 
 // Every option is needed for the request to be the one intended; one that
 // libcurl refuses fails the session rather than sending something else.
@@ -151,7 +173,7 @@ bool THttpSession::Impl::SetOptions(CURL* easy, const std::string& agent, const 
   // says; an empty bypass list keeps NO_PROXY/no_proxy from sending a request
   // past the configured proxy.
   return SetOption(easy, CURLOPT_USERAGENT, agent.c_str()) && SetOption(easy, CURLOPT_PROXY, proxy.c_str()) &&
-         SetOption(easy, CURLOPT_NOPROXY, "") && SetOption(easy, CURLOPT_HTTPHEADER, Headers.get()) &&
+         SetOption(easy, CURLOPT_NOPROXY, "") &&
          SetOption(easy, CURLOPT_FOLLOWLOCATION, 1L) &&
          SetOption(easy, CURLOPT_MAXREDIRS, static_cast<long>(HttpMaxRedirects)) && SetOption(easy, CURLOPT_PROTOCOLS_STR, "http,https") &&
          SetOption(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") &&
@@ -179,23 +201,18 @@ THttpSession::~THttpSession() = default;
 
 bool THttpSession::Open(const std::string& agent, const std::string& proxy) {
   Close();
-  if (Impl_->Aborted.load() || !Impl_->Multi) return false;
+  if (!Impl_->Multi) return false;
   TEasyHandle easy(curl_easy_init());
-  if (!easy) return false;
-  THeaderList headers;
-  if (!AppendExtraHeaders(headers)) return false;
-  Impl_->Headers = std::move(headers);
-  if (!Impl_->SetOptions(easy.get(), agent, proxy)) {
-    Impl_->Headers.reset();
-    return false;
-  }
+  if (!easy || !Impl_->SetOptions(easy.get(), agent, proxy)) return false;
   Impl_->Easy = std::move(easy);
   return true;
 }
 
-bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk, const THttpValidators& conditions) {
   ContentEncoding_.clear();
   TlsFailure_.clear();
+  Status_ = 0;
+  Validators_ = THttpValidators();
   Impl_->Error[0] = '\0';
   CURL* easy = Impl_->Easy.get();
   CURLM* multi = Impl_->Multi.get();
@@ -204,7 +221,10 @@ bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   Impl_->Received = 0;
   Impl_->Refused = false;
   Impl_->Encoding = &ContentEncoding_;
-  if (!SetOption(easy, CURLOPT_URL, url.c_str())) return false;
+  Impl_->Validators = &Validators_;
+  if (!SetOption(easy, CURLOPT_URL, url.c_str()) || !SetOption(easy, CURLOPT_FORBID_REUSE, 0L) ||
+      !Impl_->SetRequestHeaders(conditions))
+    return false;
   TTransfer transfer(multi, easy);
   if (!transfer.Added) return false;
 
@@ -219,14 +239,23 @@ bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
   while (CURLMsg* msg = curl_multi_info_read(multi, &left))
     if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
   Impl_->OnChunk = nullptr;
+  // An aborted transfer's connection goes with it (the transfer leaves the
+  // multi handle when this function returns); every other one stays.
+  if (Impl_->Aborted.load()) SetOption(easy, CURLOPT_FORBID_REUSE, 1L);
   if (IsTlsFailure(result)) TlsFailure_ = Impl_->Error[0] ? Impl_->Error : curl_easy_strerror(result);
+  long status = 0;
+  if (result == CURLE_OK && curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
+    Status_ = static_cast<int>(status);
   return result == CURLE_OK && !Impl_->Aborted.load() && !Impl_->Refused;
 }
 
 void THttpSession::Close() {
   Impl_->Easy.reset();
   Impl_->Headers.reset();
+  Impl_->ExtraHeaders.clear();
 }
+
+void THttpSession::Rearm() { Impl_->Aborted.store(false); }
 
 void THttpSession::Abort() {
   Impl_->Aborted.store(true);

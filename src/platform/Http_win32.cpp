@@ -1,10 +1,10 @@
-// The HTTP session on WinInet. Abort closes the root handle from the other
-// thread, which makes a WinInet call blocked on it (or on the request handle
-// opened from it) return with a failure; the handle is taken out of the
-// session atomically, so it is closed exactly once. The root handle serves
-// every Get of the session, each with connection and request handles of its
-// own that go when it ends: WinInet keeps the connection to a host open under
-// the root handle from one request to the next.
+// The HTTP session on WinInet. Abort closes the running request's handles
+// from the other thread, which makes a WinInet call blocked on them return
+// with a failure; each handle is taken out of the session atomically, so it
+// is closed exactly once. The root handle serves every Get of the session,
+// each with connection and request handles of its own that go when it ends:
+// WinInet keeps the connection to a host open under the root handle from one
+// request to the next, and drops only the one whose request was cut off.
 #include "platform/Http.h"
 
 #include <windows.h>
@@ -65,10 +65,20 @@ std::string TlsFailureText(DWORD error) {
 struct THttpSession::Impl {
   std::atomic<HINTERNET> Internet{nullptr};
   std::atomic<bool> Aborted{false};
-  HINTERNET Connection = nullptr;  // worker only
-  HINTERNET Request = nullptr;     // worker only
+  // Made and used by the worker; closed by it, or by Abort from the other thread.
+  std::atomic<HINTERNET> Connection{nullptr};
+  std::atomic<HINTERNET> Request{nullptr};
   DWORD SendError = 0;             // worker only: why the last request could not be sent
+  std::string Conditions;          // worker only: this request's conditional header lines
 
+  // Makes a handle the session's; false (and the handle closed) when an
+  // Abort came meanwhile.
+  bool Keep(std::atomic<HINTERNET>& slot, HINTERNET handle) {
+    slot.store(handle);
+    if (!Aborted.load()) return true;
+    CloseHandleOnce(slot);
+    return false;
+  }
   bool Send(HINTERNET internet, const std::string& url);
   std::string RedirectTarget(const std::string& url);
   bool SendFollowingRedirects(HINTERNET internet, const std::string& url);
@@ -83,18 +93,12 @@ THttpSession::~THttpSession() { Close(); }
 
 bool THttpSession::Open(const std::string& agent, const std::string& proxy) {
   Close();
-  if (Impl_->Aborted.load()) return false;
   // The system's proxy configuration is never used: a fixed proxy or none.
   HINTERNET internet =
       proxy.empty() ? InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
                     : InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), nullptr, 0);
   if (!internet) return false;
   Impl_->Internet.store(internet);
-  // An Abort that came while the handle was being made must still take effect.
-  if (Impl_->Aborted.load()) {
-    CloseHandleOnce(Impl_->Internet);
-    return false;
-  }
   SetDword(internet, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
   SetDword(internet, INTERNET_OPTION_CONNECT_RETRIES, 0);
   SetDword(internet, INTERNET_OPTION_CONNECT_BACKOFF, 0);
@@ -124,23 +128,26 @@ bool THttpSession::Impl::Send(HINTERNET internet, const std::string& url) {
   if (path.empty()) path = "/";
   path += extra.substr(0, parts.dwExtraInfoLength);
 
-  Connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-  if (!Connection) return false;
-  for (HINTERNET h : {internet, Connection}) {
+  HINTERNET connection = InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  if (!connection || !Keep(Connection, connection)) return false;
+  for (HINTERNET h : {internet, connection}) {
     SetDword(h, INTERNET_OPTION_CONNECT_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
     SetDword(h, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
   }
-  // Always from the server, never the local cache. Redirects are followed by
-  // Get, not by WinInet, which follows a loop for ever.
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  // Always from the server, never the local cache, and nothing kept in it:
+  // the program keeps its own. Conditions are our own headers, so a "not
+  // modified" answer comes to us as it is. Redirects are followed by Get,
+  // not by WinInet, which follows a loop for ever.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  Request = HttpOpenRequestA(Connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
-  if (!Request) return false;
-  SetDword(Request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
-  SetDword(Request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
-  if (HttpSendRequestA(Request, HttpExtraHeaders.data(), static_cast<DWORD>(HttpExtraHeaders.size()), nullptr, 0))
-    return true;
+  HINTERNET request = HttpOpenRequestA(connection, "GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0);
+  if (!request || !Keep(Request, request)) return false;
+  SetDword(request, INTERNET_OPTION_SEND_TIMEOUT, HttpTimeoutMs);
+  SetDword(request, INTERNET_OPTION_RECEIVE_TIMEOUT, HttpTimeoutMs);
+  std::string headers(HttpExtraHeaders.substr(0, HttpExtraHeaders.size() - 2));
+  headers += Conditions + "\r\n";
+  if (HttpSendRequestA(request, headers.data(), static_cast<DWORD>(headers.size()), nullptr, 0)) return true;
   SendError = GetLastError();
   return false;
 }
@@ -164,11 +171,8 @@ std::string THttpSession::Impl::RedirectTarget(const std::string& url) {
 }
 
 void THttpSession::Impl::CloseRequest() {
-  // After an Abort these went with their parent; closing them again only fails.
-  for (HINTERNET* h : {&Request, &Connection}) {
-    if (*h) InternetCloseHandle(*h);
-    *h = nullptr;
-  }
+  CloseHandleOnce(Request);
+  CloseHandleOnce(Connection);
 }
 
 // Redirects to http and https only (Send refuses other schemes), at most
@@ -220,10 +224,26 @@ bool THttpSession::Impl::ReadBody(const ChunkHandler& onChunk) {
   return BodyComplete(received);
 }
 
-bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
+namespace {
+
+// A response header's text as it came, "" when absent.
+std::string HeaderText(HINTERNET request, DWORD query) {
+  char value[HttpChunkSize] = {};
+  DWORD length = sizeof value - 1;
+  DWORD index = 0;
+  if (!HttpQueryInfoA(request, query, value, &length, &index)) return {};
+  return std::string(value);  // up to the first NUL
+}
+
+}  // namespace
+
+bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk, const THttpValidators& conditions) {
   ContentEncoding_.clear();
   TlsFailure_.clear();
+  Status_ = 0;
+  Validators_ = THttpValidators();
   Impl_->SendError = 0;
+  Impl_->Conditions = ConditionalHeaderLines(conditions);
   // The request's handles go when it ends, whichever way: its connection
   // then returns to WinInet's keeping for the next request.
   struct TRequestEnd {
@@ -239,11 +259,13 @@ bool THttpSession::Get(const std::string& url, const ChunkHandler& onChunk) {
 
   if (!Impl_->ReadBody(onChunk)) return false;
 
-  char value[HttpChunkSize] = {};
-  DWORD length = sizeof value - 1;
-  DWORD index = 0;
-  if (HttpQueryInfoA(Impl_->Request, HTTP_QUERY_CONTENT_ENCODING, value, &length, &index))
-    ContentEncoding_ = std::string(value);  // up to the first NUL
+  HINTERNET request = Impl_->Request.load();
+  ContentEncoding_ = HeaderText(request, HTTP_QUERY_CONTENT_ENCODING);
+  Validators_ = {HeaderText(request, HTTP_QUERY_LAST_MODIFIED), HeaderText(request, HTTP_QUERY_ETAG)};
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+    Status_ = static_cast<int>(status);
   return !Impl_->Aborted.load();
 }
 
@@ -252,9 +274,12 @@ void THttpSession::Close() {
   CloseHandleOnce(Impl_->Internet);
 }
 
+void THttpSession::Rearm() { Impl_->Aborted.store(false); }
+
 void THttpSession::Abort() {
   Impl_->Aborted.store(true);
-  CloseHandleOnce(Impl_->Internet);
+  // The request first: its connection, cut off mid-answer, is not kept.
+  Impl_->CloseRequest();
 }
 
 void HttpForceOnline() {

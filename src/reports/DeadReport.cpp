@@ -8,25 +8,22 @@
 
 namespace vek {
 
-namespace {
-
-// Item 3 of the index file, or the file's full path when it has no such item.
 // A file that vanished since the run began gets the path too: one missing
 // file must not cost the whole report.
-std::string TitleOfThread(const std::string& indexName, bool safe) {
+std::string TitleOfThread(const std::string& logPath, const std::string& threadPath) {
+  const std::string indexName = logPath + threadPath;
   std::string title;
-  if (safe && platform::FileExists(indexName) && IndexItemOf(platform::ReadWholeFile(indexName), TitleField, title))
+  if (IsSafeRelativePath(threadPath) && platform::FileExists(indexName) &&
+      IndexItemOf(platform::ReadWholeFile(indexName), TitleField, title))
     return title;
   return indexName;
 }
-
-}  // namespace
 
 std::string DeadReportBody(const std::string& logPath, const TStringList& deadList, const std::string& timeStamp) {
   std::string line = "<b>VEK</b>,," + timeStamp + ",";
   for (int i = 0; i < deadList.Count(); ++i) {
     const std::string& path = deadList[i];
-    line += EscapeCommas(TitleOfThread(logPath + path, IsSafeRelativePath(path)));
+    line += EscapeCommas(TitleOfThread(logPath, path));
     line += "<BR>";
     line += MakeLink(ThreadUrlOfPath(path));
     line += (i + 1 < deadList.Count()) ? "<BR><BR>" : ",";

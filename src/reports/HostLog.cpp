@@ -234,9 +234,22 @@ std::string BoardUrlOfCacheName(std::string_view cacheFileName) {
 
 std::string SnapshotFileName(std::string_view cacheFileName) { return ChangeFileExt(cacheFileName, ".lst"); }
 
+bool IsThreadKey(std::string_view key) {
+  constexpr std::string_view Extension = "dat";
+  if (key.size() < Extension.size() + 2) return false;
+  const size_t dot = key.size() - Extension.size() - 1;
+  for (size_t i = 0; i < dot; ++i)
+    if (key[i] < '0' || key[i] > '9') return false;
+  if (key[dot] != '.') return false;
+  for (size_t i = 0; i < Extension.size(); ++i)
+    if ((key[dot + 1 + i] | 0x20) != Extension[i]) return false;
+  return true;
+}
+
 std::string_view SubjectLineKey(std::string_view line) {
   size_t mark = line.find("<>");
-  return mark == std::string_view::npos ? std::string_view() : line.substr(0, mark);
+  if (mark == std::string_view::npos || !IsThreadKey(line.substr(0, mark))) return {};
+  return line.substr(0, mark);
 }
 
 std::string SnapshotText(std::string_view cacheText) {

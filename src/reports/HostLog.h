@@ -118,8 +118,12 @@ void WriteSnapshotFile(const std::string& cacheFileName);
 // when written.
 bool WriteSnapshotText(const std::string& snapshotFileName, std::string_view text);
 
-// The key of a subject line: the text before its first "<>" (all of an empty
-// text when there is none).
+// The thread key of a subject line: the text before its first "<>" when it
+// names a thread, a number and ".dat" (1234567890.dat, the extension in any
+// letter case); an empty text otherwise. A line whose key is anything else
+// names no thread: no report, count or snapshot takes it, whatever the
+// server wrote there (the key becomes part of a link).
 std::string_view SubjectLineKey(std::string_view line);
+bool IsThreadKey(std::string_view key);
 
 }  // namespace vek

@@ -116,16 +116,13 @@ int ReportBoard(IRunLog& log, const std::string& cacheFileName, const std::strin
   std::unordered_set<std::string_view> reported;
   ForEachLine(cacheText, [&](std::string_view line) {
     log.ProcessMessages();
-    size_t mark = line.find("<>");
-    // A line without "<>" names no thread; it is never reported.
-    if (mark == std::string_view::npos) return;
-    if (known.Contains(line.substr(0, mark))) return;
-    if (!reported.insert(line.substr(0, mark)).second) return;
-    std::string escaped = EscapeCommas(line);
-    size_t escapedMark = escaped.find("<>");
-    std::string key = escaped.substr(0, escapedMark);
-    std::string title = escaped.substr(escapedMark + 2);
-    std::string url = prefix + ChangeFileExt(key, "") + "/";
+    // A line without a thread key names no thread; it is never reported.
+    const std::string_view key = SubjectLineKey(line);
+    if (key.empty() || known.Contains(key)) return;
+    if (!reported.insert(key).second) return;
+    // The key holds no comma: only the title needs the escape.
+    std::string title = EscapeCommas(line.substr(key.size() + 2));
+    std::string url = prefix + ChangeFileExt(std::string(key), "") + "/";
     FormatTemplate(templates.ThreadExp, {title, MakeLink(url)}, entry);
     board.Write(entry);
   });

@@ -13,6 +13,8 @@ constexpr const char* NewReportBody = "物凄い勢いで新しく立ったス�
 constexpr const char* NewReportTitle = "物凄い勢いで新しいスレを紹介するスレ";
 constexpr const char* DeadReportBody = "また～りとDAT落ちしたスレッドを紹介するスレッド。";
 constexpr const char* DeadReportTitle = "また～りとDAT落ちしたスレを紹介するスレ";
+constexpr const char* NextReportBody = "せっせと次スレを探して紹介するスレッド。";
+constexpr const char* NextReportTitle = "せっせと次スレを紹介するスレ";
 
 std::string FirstLine(const std::string& timeStamp, const char* body, const char* title) {
   return std::string(ReportName) + ",," + timeStamp + "," + body + "," + title;
@@ -31,6 +33,14 @@ std::string NewReportFirstLine(const std::string& timeStamp) {
 
 std::string DeadReportFirstLine(const std::string& timeStamp) {
   return FirstLine(timeStamp, DeadReportBody, DeadReportTitle);
+}
+
+std::string NextReportFirstLine(const std::string& timeStamp) {
+  return FirstLine(timeStamp, NextReportBody, NextReportTitle);
+}
+
+TIndexFields NextReportIndexFields(const std::string& timeStamp) {
+  return IndexFields(timeStamp, NextReportTitle, NextReportKey, "2");
 }
 
 TIndexFields NewReportIndexFields(const std::string& timeStamp) {

@@ -21,5 +21,7 @@ std::string NewReportFirstLine(const std::string& timeStamp);
 std::string DeadReportFirstLine(const std::string& timeStamp);
 TIndexFields NewReportIndexFields(const std::string& timeStamp);
 TIndexFields DeadReportIndexFields(const std::string& timeStamp);
+std::string NextReportFirstLine(const std::string& timeStamp);
+TIndexFields NextReportIndexFields(const std::string& timeStamp);
 
 }  // namespace vek

@@ -93,15 +93,15 @@ const TThreadBoard& TBoardNamer::Of(std::string_view threadPath) {
 }
 
 // The subject lines of one board by key: the first line of each key wins.
-// Lines without "<>" are left out: every key looked up ends in ".dat".
+// Lines without a thread key are left out: they name no thread.
 class TSubjectCache {
  public:
   void Load(const std::string& fileName) {
     Text = platform::ReadWholeFile(fileName);
     Lines.Reset(Text.size() / 48 + 1);
     ForEachLine(Text, [&](std::string_view line) {
-      size_t mark = line.find("<>");
-      if (mark != std::string_view::npos) Lines.Insert(line.substr(0, mark), line.size());
+      const std::string_view key = SubjectLineKey(line);
+      if (!key.empty()) Lines.Insert(key, line.size());
     });
   }
   int CountOf(std::string_view key) const {
@@ -194,9 +194,10 @@ constexpr size_t IndexWriteBatch = 64;
 // its threads follow each other in the list.
 class TResCountPass {
  public:
-  TResCountPass(const TRunContext& run, TStringList& updateList, TStringList& deadList)
+  TResCountPass(const TRunContext& run, TStringList& updateList, TStringList& deadList,
+                std::vector<TEndedThread>* ended)
       : Run(run), LogPath(run.Settings.LogPath()), SbjPath(run.Settings.SbjPath()),
-        Boards(LogPath, run.Settings.PrimarySuffixes), UpdateList(updateList), DeadList(deadList) {}
+        Boards(LogPath, run.Settings.PrimarySuffixes), UpdateList(updateList), DeadList(deadList), Ended(ended) {}
   void Visit(const std::string& path);
   void WritePending();
 
@@ -212,6 +213,7 @@ class TResCountPass {
   TBoardNamer Boards;
   TStringList& UpdateList;
   TStringList& DeadList;
+  std::vector<TEndedThread>* Ended;
   std::string CurrentName;  // the loaded cache's name; empty when none is loaded
   TSubjectCache Cache;
   std::unordered_set<std::string> MissingCaches;  // tested once per run, not once per thread
@@ -256,11 +258,14 @@ void TResCountPass::WriteCount(const std::string& path, const std::string& index
     bool news = RewriteServerCount(indexText, count, NewText);
     if (NewText != indexText) Replace(indexName, NewText);
     if (news) UpdateList.Add(path);
+    const int fullAt = Run.Settings.NextThreadAt;
+    if (Ended && fullAt > 0 && count >= fullAt) Ended->push_back({path, CurrentName, count});
     return;
   }
   // The fallen mark, when asked for, waits for the end of the run
   // (MarkFallenThreads).
   DeadList.Add(path);
+  if (Ended) Ended->push_back({path, CurrentName, -1});
 }
 
 // The thread list names every thread once, so no index file is read again
@@ -293,8 +298,8 @@ void TResCountPass::Visit(const std::string& path) {
 }  // namespace
 
 void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
-                     TStringList& deadList) {
-  TResCountPass pass(run, updateList, deadList);
+                     TStringList& deadList, std::vector<TEndedThread>* ended) {
+  TResCountPass pass(run, updateList, deadList, ended);
   try {
     for (const std::string& path : datList.Items) pass.Visit(path);
   } catch (...) {

@@ -13,9 +13,18 @@
 
 namespace vek {
 
-// Appends to updateList and deadList, in datList order.
+// A watched thread that fell from its board or filled up, and its board.
+struct TEndedThread {
+  std::string Path;           // thread path
+  std::string CacheFileName;  // its board's subject cache file, without directory
+  int Count = -1;             // its count on the server; -1: it fell
+};
+
+// Appends to updateList and deadList, in datList order. With ended given,
+// also every thread that fell and every one whose count reaches the setting
+// NextThreadAt (when above 0), in datList order.
 void UpdateResCounts(const TRunContext& run, const TStringList& datList, TStringList& updateList,
-                     TStringList& deadList);
+                     TStringList& deadList, std::vector<TEndedThread>* ended = nullptr);
 
 // With the fallen-thread option on, gives every thread of deadList the fallen
 // mark (flag 16), which takes it out of every later run. The driver calls it

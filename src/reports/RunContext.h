@@ -28,6 +28,7 @@ inline constexpr char ReportHost[] = "localhost";
 inline constexpr char ReportBoard[] = "vek";
 inline constexpr char NewReportKey[] = "1000000000";
 inline constexpr char DeadReportKey[] = "1030000000";
+inline constexpr char NextReportKey[] = "1020000000";
 // A report board's file relative to the log directory, as the new-arrival
 // list names it: "localhost\vek\KEY" and the extension.
 inline std::string ReportDirectory() { return std::string(ReportHost) + "\\" + ReportBoard; }
@@ -37,10 +38,12 @@ inline std::string ReportFileName(const char* key, const char* extension) {
 
 // The program directory, the host directory and every file named from them.
 // Directories end in "\"; DorPath is empty while the host browser is not set up.
+inline constexpr char DefaultNewIdxName[] = "$$$$$$$$.idx";
+
 struct TProgramPaths {
   std::string AppPath;
   std::string DorPath;
-  std::string NewIdxName = "$$$$$$$$.idx";
+  std::string NewIdxName = DefaultNewIdxName;
 
   std::string SbjPath() const { return AppPath + "subject\\"; }
   std::string LogPath() const { return DorPath + "log\\"; }
@@ -55,6 +58,8 @@ struct TProgramPaths {
   std::string NewReportIdxName() const { return LogPath() + ReportFileName(NewReportKey, ".idx"); }
   std::string DeadReportDatName() const { return LogPath() + ReportFileName(DeadReportKey, ".dat"); }
   std::string DeadReportIdxName() const { return LogPath() + ReportFileName(DeadReportKey, ".idx"); }
+  std::string NextReportDatName() const { return LogPath() + ReportFileName(NextReportKey, ".dat"); }
+  std::string NextReportIdxName() const { return LogPath() + ReportFileName(NextReportKey, ".idx"); }
 };
 
 // The settings a run reads, as they stand when it starts (the commands that
@@ -72,6 +77,8 @@ struct TRunSettings : TProgramPaths {
   std::string BoardExp;
   std::string ThreadExp;
   std::vector<std::string> PrimarySuffixes;
+  bool NextThreadReport = false;       // the next-thread report board
+  int NextThreadAt = 1000;             // a thread with this many responses is full (0: none is)
 };
 
 struct TRunContext {

@@ -2,6 +2,7 @@
 // the window is created and written once when it is destroyed, keeping the
 // file's last-write time, which records the end of the last check run.
 #include "check/DatList.h"
+#include "check/NextCheck.h"
 #include "check/StaleTemporaries.h"
 #include "platform/Clock.h"
 #include "platform/FileError.h"
@@ -16,7 +17,7 @@ namespace vek {
 void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::string& appPath) {
   TimerPeriod = TimerPeriodHold.Begin();
   AppPath_ = WithTrailingBackslash(appPath.empty() ? platform::ExecutableDirectory() : appPath);
-  if (!platform::DirectoryExists(SbjPath())) platform::CreateDirectories(SbjPath());
+  if (!platform::DirectoryExists(Paths().SbjPath())) platform::CreateDirectories(Paths().SbjPath());
   for (const std::string& arg : args) {
     if (arg == "/autostart") AutoStartSwitch = true;
     if (arg == "/autoinit") AutoInitSwitch = true;
@@ -37,16 +38,16 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   View.ComponentChanged(IdxComboBox);
   ReadSettings(*this, TReadStage::Rest);
 
-  View.SetTrayImage(-1);
+  View.SetTrayImage(TrayOwnIcon);
   SetMenuCheck(StartWithWindowsMenu, View.StartsWithWindows());
   AddLogLine(UserAgentText);
   AddLogLine(std::string("VEK ") + VersionText + " - subject.txt update checker");
   AddLogLine();
   View.SetApplicationTitle("VEK");
 
-  TouchFile(BanListName());
-  TouchFile(SubjectListName());
-  TouchFile(NonReportListName());
+  TouchFile(Paths().BanListName());
+  TouchFile(Paths().SubjectListName());
+  TouchFile(Paths().NonReportListName());
 
   // Beside the settings, or beside the program when its folder could not
   // hold them.
@@ -55,18 +56,17 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   // What a killed program left beside the settings, the log or the reports.
   SweepRunFolders(RunSettings());
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();
-  RunState.LastCheckTick = 0;
-  RunState.CheckInterval = 0;
+  RunState.Reset();
   if (AutoStart() || AutoStartSwitch) {
-    StartCheckTimer(1000);
+    StartCheckTimer(CheckStartDelay);
   } else {
     ArmPeriodicCheck(false);
   }
 }
 
 bool TVekMainForm::FormDestroy() {
-  RunState.SettingsLock.Close();
-  const std::string iniName = IniFileName();
+  RunState.Reset();
+  const std::string iniName = Paths().IniFileName();
   bool saved = true;
   try {
     if (platform::FileExists(iniName)) platform::SetReadOnly(iniName, false);
@@ -84,7 +84,7 @@ bool TVekMainForm::FormDestroy() {
   std::string logText;
   for (const std::string& line : LogMemo.Lines) logText += line + "\r\n";
   try {
-    platform::ReplaceFileAtomically(LogFileName(), logText);
+    platform::ReplaceFileAtomically(Paths().LogFileName(), logText);
   } catch (const std::exception& e) {
     View.ShowMessage(DisplayText(e));
     saved = false;

@@ -11,7 +11,7 @@
 
 namespace vek {
 
-void TVekMainForm::RunDorMenuClick() {
+void TVekMainForm::StartHostBrowser() {
   if (DorPath().empty()) return;
   for (const char* name : {"mirl.exe", "Dorvella.exe"}) {
     const std::string exe = DorPath() + name;
@@ -23,7 +23,7 @@ void TVekMainForm::RunDorMenuClick() {
   }
 }
 
-void TVekMainForm::FinDorMenuClick() { platform::CloseTopLevelWindow("TDorvellaMainForm"); }
+void TVekMainForm::CloseHostBrowser() { platform::CloseTopLevelWindow("TDorvellaMainForm"); }
 
 void TVekMainForm::BackupMenuClick() {
   // Without a host directory the paths would name the current directory.

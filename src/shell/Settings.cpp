@@ -88,6 +88,13 @@ TSetting Unattended(TSetting row, int maximum = INT32_MAX) {
   return row;
 }
 
+// A setting off by default that a file gains only once it is set: a file
+// without it is written back as it was.
+TSetting WrittenOnceSet(TSetting row) {
+  row.OnlyWhenSet = true;
+  return row;
+}
+
 // The rows of one start-up stage, given their stage column.
 std::vector<TSetting> Stage(TReadStage stage, std::vector<TSetting> rows) {
   for (TSetting& row : rows) row.Stage = stage;
@@ -105,14 +112,14 @@ std::vector<TSetting> EarlyRows() {
       // The design position and client area of the window.
       Number<&Form::WindowTop>("Window", "Top", "111", true),
       Number<&Form::WindowLeft>("Window", "Left", "230", true),
-      Number<&Form::WindowWidth>("Window", "Width", IntegerText<DesignClientWidth>(), true),
-      Number<&Form::WindowHeight>("Window", "Height", IntegerText<DesignClientHeight>(), true),
+      Number<&Form::WindowWidth>("Window", "Width", IntegerText<DefaultWindowWidth>(), true),
+      Number<&Form::WindowHeight>("Window", "Height", IntegerText<DefaultWindowHeight>(), true),
       {"Window", "State", T::WindowState, "Normal",
        [](const Form& f) { return std::string(f.WindowMaximized ? "Maximized" : "Normal"); },
        [](Form& f, const std::string& v) { f.WindowMaximized = v != "Normal"; }},
       Check<&Form::MinStartMenu>("Window", "MinStart", "0"),
       Text<&Form::SoundName>("VEK", "SoundName", T::String, "MailBeep"),
-      Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, "$$$$$$$$.idx"),
+      Text<&Form::NewIdxName>("VEK", "NewIdxName", T::IdxName, DefaultNewIdxName),
   });
 }
 
@@ -150,6 +157,11 @@ std::vector<TSetting> LateRows() {
       // Minutes between periodic checks; 0 turns them off.
       Unattended(Number<&Form::CheckEvery>("VEK", "CheckEvery", "0", false, 0), MaxCheckEvery),
       Unattended(Check<&Form::NotifyBalloonMenu>("VEK", "NotifyBalloon", "0")),
+      WrittenOnceSet(Check<&Form::ConditionalGetMenu>("VEK", "ConditionalGet", "0")),
+      // The next-thread report, off by default and, like ConditionalGet,
+      // written only once set; a count of 0 lists fallen threads only.
+      WrittenOnceSet(Check<&Form::NextThreadReportMenu>("VEK", "NextThreadReport", "0")),
+      WrittenOnceSet(Number<&Form::NextThreadAt>("VEK", "NextThreadAt", "1000", false, 0)),
   });
 }
 
@@ -158,9 +170,6 @@ std::vector<TSetting> MakeTable() {
   for (auto rows : {ListRows(), LateRows()}) table.insert(table.end(), rows.begin(), rows.end());
   return table;
 }
-
-// Read as text with this marker standing for "no such key".
-constexpr const char* Missing = "\x01";
 
 bool EqualsNoCase(const std::string& a, const char* b) {
   size_t i = 0;
@@ -277,12 +286,20 @@ void ApplySettingDefaults(TVekMainForm& form) {
   }
 }
 
+bool ReadStoredSetting(const std::string& fileName, const TSetting& setting, std::string& text) {
+  // Read as text with this marker standing for "no such key".
+  constexpr const char* missing = "\x01";
+  text = platform::IniReadString(fileName, setting.Section, setting.Key, missing);
+  return text != missing;
+}
+
 void ReadSettings(TVekMainForm& form, TReadStage stage) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   for (const TSetting& setting : SettingsTable()) {
     if (setting.Stage != stage) continue;
-    const std::string text = platform::IniReadString(fileName, setting.Section, setting.Key, Missing);
-    setting.Apply(form, EffectiveValue(setting, text, text == Missing));
+    std::string text;
+    const bool stored = ReadStoredSetting(fileName, setting, text);
+    setting.Apply(form, EffectiveValue(setting, text, !stored));
   }
 }
 
@@ -309,14 +326,14 @@ bool RewriteSettingsFile(const std::string& fileName, const std::function<bool(c
 }
 
 bool WriteSettings(TVekMainForm& form) {
-  const std::string fileName = form.IniFileName();
+  const std::string fileName = form.Paths().IniFileName();
   // The first value that cannot be written ends the writing, reported once,
   // so the exit still saves the log.
   const bool written = RewriteSettingsFile(fileName, [&form](const std::string& draft) {
     for (const TSetting& setting : SettingsTable()) {
       if (setting.Placement && form.WindowMaximized) continue;
-      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default &&
-          platform::IniReadString(draft, setting.Section, setting.Key, Missing) == Missing)
+      std::string text;
+      if (setting.OnlyWhenSet && setting.Get(form) == setting.Default && !ReadStoredSetting(draft, setting, text))
         continue;
       if (!platform::IniWriteString(draft, setting.Section, setting.Key, setting.Get(form),
                                      platform::TDurability::Renamed)) return false;

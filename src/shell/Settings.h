@@ -70,6 +70,9 @@ std::string WithTrailingBackslash(std::string dir);
 // without telling the view: its window may not exist yet.
 void ApplySettingDefaults(TVekMainForm& form);
 
+// The text a settings file holds for the setting; false when it has no such key.
+bool ReadStoredSetting(const std::string& fileName, const TSetting& setting, std::string& text);
+
 // Start-up's reading of the keys of one stage.
 void ReadSettings(TVekMainForm& form, TReadStage stage);
 // Exit's writing of every key; false (after one message) when a value could

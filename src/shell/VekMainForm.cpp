@@ -44,17 +44,6 @@ void TVekMainForm::SetMenuCheck(TMenuItem& item, bool v) {
   View.ComponentChanged(item);
 }
 
-void TVekMainForm::SetMinStart(bool v) { SetMenuCheck(MinStartMenu, v); }
-void TVekMainForm::SetAutoStart(bool v) { SetMenuCheck(AutoStartMenu, v); }
-void TVekMainForm::SetAutoShutDown(bool v) { SetMenuCheck(AutoShutDownMenu, v); }
-void TVekMainForm::SetGreedyCheck(bool v) { SetMenuCheck(GreedyCheckMenu, v); }
-void TVekMainForm::SetNotifySound(bool v) { SetMenuCheck(NotifySoundMenu, v); }
-void TVekMainForm::SetExternalCheck(bool v) { SetMenuCheck(ExternalCheckMenu, v); }
-void TVekMainForm::SetAutoDorFin(bool v) { SetMenuCheck(AutoDorFinMenu, v); }
-void TVekMainForm::SetAutoDorRun(bool v) { SetMenuCheck(AutoDorRunMenu, v); }
-void TVekMainForm::SetAutoInit(bool v) { SetMenuCheck(AutoInitMenu, v); }
-void TVekMainForm::SetFailedReport(bool v) { SetMenuCheck(FailedReportMenu, v); }
-void TVekMainForm::SetNotifyBalloon(bool v) { SetMenuCheck(NotifyBalloonMenu, v); }
 
 void TVekMainForm::SetIdxType(int index) {
   // An index outside the list leaves nothing selected, as a list control does.
@@ -91,10 +80,10 @@ std::vector<std::string> TVekMainForm::RentalDomainList() const { return SplitSe
 TRunSettings TVekMainForm::RunSettings() const {
   TRunSettings s;
   static_cast<TProgramPaths&>(s) = Paths();
-  s.Fetch.SbjPath = SbjPath();
   s.Fetch.Proxy = Proxy;
   s.Fetch.TimeOutTime = TimeOutTime;
   s.Fetch.ExternalCheck = ExternalCheck();
+  s.Fetch.ConditionalGet = ConditionalGetMenu.Checked;
   s.Fetch.RentalDomains = RentalDomainList();
   s.Fetch.RentalOldHost = RentalOldHost;
   s.GreedyCheck = GreedyCheck();
@@ -109,14 +98,14 @@ TRunSettings TVekMainForm::RunSettings() const {
   s.BoardExp = BoardExp;
   s.ThreadExp = ThreadExp;
   s.PrimarySuffixes = PrimarySuffixList();
+  s.NextThreadReport = NextThreadReportMenu.Checked;
+  s.NextThreadAt = NextThreadAt;
   return s;
 }
 
 TProgramSettings TVekMainForm::ProgramSettings() const {
   return TProgramSettings{SoundName, IconName, NotifySound(), TimerPeriod, CheckEvery, NotifyBalloon()};
 }
-
-void LogConfiguration(TVekMainForm& form) { LogConfiguration(form.RunContext(), form.ProgramSettings()); }
 
 // --- log pane -------------------------------------------------------------------
 
@@ -137,38 +126,38 @@ void TVekMainForm::RunUpdateCheck() {
   Timer.Enabled = false;
   View.StopTimer();
   LogRunStarts_.push_back(LogMemo.Lines.size());
-  LastRun = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
+  LastRun_ = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
   ActOnRunResult();
   KeepLogWithinBound();
 }
 
 void TVekMainForm::ActOnRunResult() {
-  if (LastRun.Outcome == TRunOutcome::Refused) {
+  if (LastRun_.Outcome == TRunOutcome::Refused) {
     // A refusal for a pause re-arms the run timer for its end.
-    if (LastRun.NextRunAfter != 0) StartCheckTimer(LastRun.NextRunAfter);
+    if (LastRun_.NextRunAfter != 0) StartCheckTimer(LastRun_.NextRunAfter);
     return;
   }
   ShowRunNotice();
   ArmPeriodicCheck(true);
-  if (LastRun.Outcome == TRunOutcome::Completed && AutoShutDown()) {
+  if (LastRun_.Outcome == TRunOutcome::Completed && AutoShutDown()) {
     if (NotifySound()) View.PlaySound(SoundName, true);
     View.Close();
-  } else if (LastRun.Outcome == TRunOutcome::Completed && NotifySound()) {
+  } else if (LastRun_.Outcome == TRunOutcome::Completed && NotifySound()) {
     View.PlaySound(SoundName, false);
   }
-  SetRunControlsEnabled(true);
 }
 
 void TVekMainForm::ShowRunNotice() {
   if (!NotifyBalloon()) return;
-  const bool failed = LastRun.Outcome == TRunOutcome::Failed;
-  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun.Error) : SummaryText(SummarizeRun(LastRun)));
+  const bool failed = LastRun_.Outcome == TRunOutcome::Failed;
+  View.ShowNotice("VEK", failed ? FirstLineOf(LastRun_.Error) : SummaryText(SummarizeRun(LastRun_)));
 }
 
 void TVekMainForm::ArmPeriodicCheck(bool afterRun) {
   // Without a host directory every check would be refused.
   if (CheckEvery <= 0 || AutoShutDown() || DorPath_.empty() || !View.StaysOpen()) return;
-  const uint32_t delay = NextCheckDelay(RunContext(), RunState, CheckEvery, afterRun);
+  const uint32_t delay = afterRun ? NextCheckDelay(CheckEvery, 0, LastRun_.NextRunAfter)
+                                 : NextCheckDelayAtStart(RunContext(), RunState, CheckEvery);
   StartCheckTimer(delay);
   AddLogLine(NextCheckLine(Env, delay));
   AddLogLine();
@@ -219,7 +208,7 @@ void TVekMainForm::SetRunControlsEnabled(bool enabled) {
 
 void TVekMainForm::WMStartCheck() {
   // A request that arrives while a run is under way is dropped.
-  if (ExecuteMenu.Enabled) StartCheckTimer(1000);
+  if (ExecuteMenu.Enabled) StartCheckTimer(CheckStartDelay);
 }
 
 void TVekMainForm::CheckMenuClick(TMenuItem& item) {

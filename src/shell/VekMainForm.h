@@ -18,8 +18,9 @@
 
 namespace vek {
 
-inline constexpr int DesignClientWidth = 688;
-inline constexpr int DesignClientHeight = 453;
+// The window's outer size at 100 % scaling while vek.ini names none.
+inline constexpr int DefaultWindowWidth = 688;
+inline constexpr int DefaultWindowHeight = 453;
 
 class TVekMainForm : public IRunLog, public IRunProgress {
  public:
@@ -33,24 +34,11 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void FormCreate(const std::vector<std::string>& args, const std::string& appPath = "");
   bool FormDestroy();
 
-  // --- paths (directories end in "\"; the file names come from TProgramPaths) ---
+  // --- paths (directories end in "\"; every file name: Paths()) ---
   std::string AppPath() const { return AppPath_; }
   std::string DorPath() const { return DorPath_; }
   void SetDorPath(const std::string& path) { DorPath_ = path; }
   TProgramPaths Paths() const { return TProgramPaths{AppPath_, DorPath_, NewIdxName}; }
-  std::string SbjPath() const { return Paths().SbjPath(); }
-  std::string LogPath() const { return Paths().LogPath(); }
-  std::string IniFileName() const { return Paths().IniFileName(); }
-  std::string LogFileName() const { return Paths().LogFileName(); }
-  std::string BanListName() const { return Paths().BanListName(); }
-  std::string SubjectListName() const { return Paths().SubjectListName(); }
-  std::string NonReportListName() const { return Paths().NonReportListName(); }
-  std::string NewReportDatName() const { return Paths().NewReportDatName(); }
-  std::string NewReportIdxName() const { return Paths().NewReportIdxName(); }
-  std::string DeadReportDatName() const { return Paths().DeadReportDatName(); }
-  std::string DeadReportIdxName() const { return Paths().DeadReportIdxName(); }
-  std::string NewArrivalListName() const { return Paths().NewArrivalListName(); }
-  std::string FailedListName() const { return Paths().FailedListName(); }
 
   // --- boolean settings: the check marks of their menu items ---
   bool MinStart() const { return MinStartMenu.Checked; }
@@ -64,17 +52,6 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   bool AutoInit() const { return AutoInitMenu.Checked; }
   bool FailedReport() const { return FailedReportMenu.Checked; }
   bool NotifyBalloon() const { return NotifyBalloonMenu.Checked; }
-  void SetMinStart(bool v);
-  void SetAutoStart(bool v);
-  void SetAutoShutDown(bool v);
-  void SetGreedyCheck(bool v);
-  void SetNotifySound(bool v);
-  void SetExternalCheck(bool v);
-  void SetAutoDorFin(bool v);
-  void SetAutoDorRun(bool v);
-  void SetAutoInit(bool v);
-  void SetFailedReport(bool v);
-  void SetNotifyBalloon(bool v);
   // Sets a menu item's check mark and shows it.
   void SetMenuCheck(TMenuItem& item, bool v);
 
@@ -92,6 +69,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::string ThreadExp;
   int TimeOutTime = 0;
   int CheckEvery = 0;  // minutes between periodic checks; 0: none
+  int NextThreadAt = 1000;  // a thread with this many responses is full; 0: none is
   // Deployment configuration (section "VEK"): ";"-separated lists; empty turns
   // the treatment off.
   std::string PrimarySuffixes;
@@ -100,8 +78,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::vector<std::string> PrimarySuffixList() const;
   std::vector<std::string> RentalDomainList() const;
 
-  // --- window placement ("Window" section); the size is the client area's,
-  // by default the one the window is designed for ---
+  // --- window placement ("Window" section): the outer rectangle ---
   int WindowTop = 0;
   int WindowLeft = 0;
   int WindowWidth = 0;
@@ -134,7 +111,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // How the last call of RunUpdateCheck ended and what it found, for
   // front-ends that report it (the console command's exit status, the
   // window's message).
-  TRunResult LastRun;
+  const TRunResult& LastRun() const { return LastRun_; }
 
   // Arms the timer for the next periodic check when "CheckEvery" is on and
   // the program stays open for it ("AutoShutDown" wins), and says when in the
@@ -149,8 +126,11 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void SetRunControlsEnabled(bool enabled) override;
   void ShowLogPane() override;
   void OpenDocument(const std::string& path) override { View.OpenDocument(path); }
-  void CloseHostBrowser() override { FinDorMenuClick(); }
-  void StartHostBrowser() override { RunDorMenuClick(); }
+  // The host browser: its main window closed, and itself started ("mirl.exe",
+  // else "Dorvella.exe", in the host directory); also the commands of their
+  // menu items. Nothing where the platform cannot reach other programs.
+  void CloseHostBrowser() override;
+  void StartHostBrowser() override;
 
   // --- commands ---
   void RunUpdateCheck();
@@ -179,12 +159,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   size_t LogBound = LogBoundBytes;
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
-  // The host browser: start it ("mirl.exe", else "Dorvella.exe", in the host
-  // directory), close its main window, and move the files of its fallen
-  // threads to "backlog\" (throws TBackupStop, see shell/LogBackup.h). The
-  // first two do nothing where the platform cannot reach other programs.
-  void RunDorMenuClick();
-  void FinDorMenuClick();
+  // Moves the files of the host browser's fallen threads to "backlog\"
+  // (throws TBackupStop, see shell/LogBackup.h).
   void BackupMenuClick();
 
   // --- components ---
@@ -213,10 +189,12 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem ExternalCheckMenu{"ExternalCheckMenu", "外部板チェック"};
   TMenuItem CheckEveryMenu{"CheckEveryMenu", "定期チェック..."};
   TMenuItem NotifyBalloonMenu{"NotifyBalloonMenu", "完了時バルーン通知"};
+  TMenuItem NextThreadReportMenu{"NextThreadReportMenu", "次スレ候補レポート"};
   TMenuItem AutoDorFinMenu{"AutoDorFinMenu", "チェック開始時にDorvellaを終了"};
   TMenuItem AutoDorRunMenu{"AutoDorRunMenu", "チェック終了時にDorvellaを起動"};
   TMenuItem AutoInitMenu{"AutoInitMenu", "起動時に新規スレ報告の初期化を行う"};
   TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する"};
+  TMenuItem ConditionalGetMenu{"ConditionalGetMenu", "条件付きリクエスト"};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
   TMenuItem StartWithWindowsMenu{"StartWithWindowsMenu", "Windows起動時に開始"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
@@ -233,8 +211,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
 
  private:
   void SetComponentEnabled(TComponent& component, bool enabled);
-  // Sound and closing after a run that got through, the controls back on;
-  // after every run that started, the notice and the next periodic check.
+  // Sound and closing after a run that got through; after every run that
+  // started, the notice and the next periodic check.
   void ActOnRunResult();
   void ShowRunNotice();
   // The oldest whole checks leave the log past LogBoundBytes (shell/TrayLife.h).
@@ -242,9 +220,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   std::vector<size_t> LogRunStarts_;  // the first line of each check in the log
   std::string AppPath_;
   std::string DorPath_;
+  TRunResult LastRun_;
 };
-
-// The configuration block of a check run's log, as the form stands now.
-void LogConfiguration(TVekMainForm& form);
 
 }  // namespace vek

@@ -20,8 +20,8 @@ class IVekView {
   virtual void LogLinesRemoved(size_t first, size_t count) {}
   virtual void SetApplicationTitle(const std::string& title) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
-  // Tray picture: a frame of the progress animation (0 .. 2 * TrayFrameCount
-  // - 1, see check/CheckRun.h), or TrayOwnIcon (-1) for the program's own icon.
+  // Tray picture: a frame of the progress animation or TrayOwnIcon, as
+  // IRunProgress::SetTrayFrame (check/CheckRun.h) says.
   virtual void SetTrayImage(int image) = 0;
   // The program's icon (window and tray) from an icon file that exists; false
   // when the file is not a valid icon (the view keeps the icon it had).

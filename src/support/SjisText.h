@@ -23,6 +23,9 @@ size_t SjisFindText(std::string_view text, std::string_view needle, size_t from 
 // Splits at every occurrence of the delimiter (character boundaries only);
 // n delimiters give n + 1 parts.
 std::vector<std::string> SjisSplit(std::string_view text, char delimiter);
+// The first line of a text (a message), without its line end. CR and LF are
+// below 0x40: no trail byte of a two-byte character is one.
+inline std::string FirstLineOf(const std::string& text) { return text.substr(0, text.find_first_of("\r\n")); }
 // Every occurrence of an ASCII needle found at a character boundary replaced.
 std::string SjisReplaceAll(std::string_view text, std::string_view needle, std::string_view replacement);
 

@@ -77,7 +77,7 @@ TEST_F(DatList, ExternalBoardsOnlyWhenExternalCheckIsOn) {
   WriteFile(Fixture.Dor("favorite.idx"), "a.5ch.net\\b\\1.idx\r\next.example.org\\b\\2.idx\r\n");
   TVekMainForm& form = Start();
   EXPECT_EQ(Generate(form).size(), 2u);
-  form.SetExternalCheck(false);
+  form.SetMenuCheck(form.ExternalCheckMenu, false);
   EXPECT_FALSE(IsCheckedNetwork(form.RunSettings(), "ext.example.org\\b\\2.idx"));
   EXPECT_TRUE(IsCheckedNetwork(form.RunSettings(), "a.5ch.net\\b\\1.idx"));
   EXPECT_EQ(Generate(form), std::vector<std::string>{"a.5ch.net\\b\\1.idx"});

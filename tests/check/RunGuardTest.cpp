@@ -30,8 +30,8 @@ TEST_F(RunGuard, RefusesWithoutHostDirectoryAndLeavesTimerStopped) {
   Fixture.View.Log.clear();
   ASSERT_TRUE(form.DorPath().empty());
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
-  EXPECT_EQ(form.LastRun.NextRunAfter, 0u);
+  EXPECT_EQ(form.LastRun().Outcome, TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun().NextRunAfter, 0u);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{"ERROR: Dorvellaのディレクトリが設定されていません", ""}));
   EXPECT_TRUE(Fixture.View.ArmedTimers.empty());
   EXPECT_FALSE(form.Timer.Enabled);
@@ -41,7 +41,7 @@ TEST_F(RunGuard, ThreeMinuteRuleCountsFromTheSettingsFileStamp) {
   TVekMainForm& form = Start();
   StampSettings(42);
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun().Outcome, TRunOutcome::Refused);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
                                   "ERROR: 自主規制で3分以内の再チェックを抑止しています。",
                                   "       前回に更新チェックをしたのは 42 秒前です。",
@@ -85,7 +85,7 @@ TEST_F(RunGuard, IntervalRuleRefusesAndReArmsForTheRest) {
   form.RunState.CheckInterval = 80000;
   Fixture.Env.Tick += 30000;
   form.UpdateCheckMenuClick();
-  EXPECT_EQ(form.LastRun.Outcome, TRunOutcome::Refused);
+  EXPECT_EQ(form.LastRun().Outcome, TRunOutcome::Refused);
   EXPECT_EQ(Fixture.View.Log, (std::vector<std::string>{
                                   "ERROR: 自主規制で短時間過ぎるまで再チェックを抑止しています。",
                                   "       前回に更新チェックをしたのは 30 秒前です。",
@@ -102,10 +102,10 @@ TEST_F(RunGuard, IntervalRuleOverridesTheStampAndSurvivesTickWrap) {
   form.RunState.LastCheckTick = 0xFFFFF000u;
   Fixture.Env.Tick = 0x00010000u;  // 69632 ms later, across the wrap
   EXPECT_EQ(Guard(form).RetryAfter, 80000u - 69632 + 1);
-  EXPECT_EQ(form.RunState.PauseLeft(Fixture.Env.Tick), 80000u - 69632);
+  EXPECT_EQ(RestraintWait(form.RunContext(), form.RunState), 80000u - 69632 + 1);
   Fixture.Env.Tick += 10368;  // exactly the interval
   EXPECT_FALSE(Guard(form).Refused);
-  EXPECT_EQ(form.RunState.PauseLeft(Fixture.Env.Tick), 0u);
+  EXPECT_EQ(RestraintWait(form.RunContext(), form.RunState), 0u);
   form.RunState.CheckInterval = 0;
   EXPECT_FALSE(Guard(form).Refused);
 }
@@ -118,7 +118,7 @@ TEST_F(RunGuard, ConfigurationBlock) {
   TVekMainForm& form = Fixture.Create();
   form.TimerPeriod = 3;
   Fixture.View.Log.clear();
-  LogConfiguration(form);
+  LogConfiguration(form.RunContext(), form.ProgramSettings());
   const std::string app = Fixture.AppPath();
   const std::string dor = Fixture.DorPath();
   const std::string selected = form.IdxComboBox.Items[2];

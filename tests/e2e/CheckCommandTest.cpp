@@ -132,6 +132,13 @@ class CheckRunScenario : public TScenario {
     EXPECT_EQ(recent, expected);
   }
 
+  // --summary's line (code page 932, or UTF-8 where the terminal wants it)
+  // after the log's last empty line.
+  static void ExpectSummary(const TProcessResult& r, const std::string& summary) {
+    const std::string tail = r.Output.substr(r.Output.rfind("***** Done!! *****"));
+    EXPECT_TRUE(tail.ends_with("\n\n" + summary) || tail.ends_with("\n\n" + platform::Cp932ToUtf8(summary))) << tail;
+  }
+
   size_t RequestsSeen = 0;
 };
 
@@ -163,7 +170,7 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
     before.push_back(IdentityOf(logFile(p)));
     ASSERT_NE(before.back().Inode, 0u) << p;
   }
-  TRunResult r = Vek("check");
+  TProcessResult r = Vek("check");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   ExpectRequests(everyBoard);
   ExpectStep("1-first-check");
@@ -190,9 +197,7 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
   WaitPastGuard();
   r = Vek("check", {"--summary"});
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
-  const std::string summary = "新着 5 / DAT落ち 2 / 新スレ 2 / 取得失敗 2板\n";
-  const std::string tail = r.Output.substr(r.Output.rfind("***** Done!! *****"));
-  EXPECT_TRUE(tail.ends_with("\n\n" + summary) || tail.ends_with("\n\n" + platform::Cp932ToUtf8(summary))) << tail;
+  ExpectSummary(r, "新着 5 / DAT落ち 2 / 新スレ 2 / 取得失敗 2板\n");
   ExpectRequests(everyBoard);
   ExpectStep("2-boards-moved-on");
 
@@ -231,7 +236,8 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
   // With the fallen mark on for this start: the thread that has just gone
   // (flags 32, a second line) and the two that went earlier get flag 16 in
   // their index files, which keep only their first line; all three are in
-  // the dead-thread report once more.
+  // the dead-thread report once more. Its four counts differ from each other,
+  // so that --summary shows each in its own place.
   Server.Put("/news/subject.txt",
              "1000000011.dat<>ふつうの新スレ (3)\n"
              "1000000001.dat<>ニュース速報その1 (18)\n"
@@ -241,8 +247,9 @@ TEST_F(CheckRunScenario, SevenChecksOverOneHostDirectory) {
              "1000000008.dat<>板一覧にしかないスレ (31)\n"
              "1000000009.dat<>見ていないスレ (101)\n");
   WaitPastGuard();
-  r = Vek("check", {"--mark-fallen"});
+  r = Vek("check", {"--mark-fallen", "--summary"});
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  ExpectSummary(r, "新着 4 / DAT落ち 3 / 新スレ 0 / 取得失敗 2板\n");
   ExpectRequests(everyBoard);
   ExpectStep("6-fallen-marked");
 

@@ -35,13 +35,33 @@ struct TBoardServer::TImpl {
     std::string Bytes;
     bool Gzip = false;
     int DelayMs = 0;
+    int Version = 0;  // of the path: its validators' number
   };
   httplib::Server Server;
   std::thread Thread;
   mutable std::mutex Lock;
   std::map<std::string, TBody> Bodies;
+  std::map<std::string, int> Versions;
   std::vector<std::string> Requests;
+  std::vector<std::string> Conditions;
+  bool Conditional = false;
+  bool Answer(const httplib::Request& req, httplib::Response& res, const TBody& body) const;
 };
+
+// With validators on: a version's Last-Modified and ETag; a request naming
+// the current one (If-None-Match first, as a stock server does) gets a 304.
+bool TBoardServer::TImpl::Answer(const httplib::Request& req, httplib::Response& res, const TBody& body) const {
+  if (!Conditional) return false;
+  const std::string date = "Tue, 01 Dec 2026 09:00:" + std::string(body.Version < 10 ? "0" : "") +
+                           std::to_string(body.Version % 60) + " GMT";
+  const std::string tag = "\"v" + std::to_string(body.Version) + "\"";
+  res.set_header("Last-Modified", date);
+  res.set_header("ETag", tag);
+  const bool current = req.has_header("If-None-Match") ? req.get_header_value("If-None-Match") == tag
+                                                       : req.get_header_value("If-Modified-Since") == date;
+  if (current) res.status = 304;
+  return current;
+}
 
 TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
   TImpl& impl = *Impl_;
@@ -50,6 +70,10 @@ TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
     {
       std::lock_guard<std::mutex> guard(impl.Lock);
       impl.Requests.push_back(req.path);
+      std::string conditions = req.path;
+      for (const char* name : {"If-Modified-Since", "If-None-Match"})
+        if (req.has_header(name)) conditions += std::string(" ") + name + ": " + req.get_header_value(name);
+      impl.Conditions.push_back(conditions);
       auto it = impl.Bodies.find(req.path);
       if (it == impl.Bodies.end()) {
         res.status = 404;
@@ -60,6 +84,7 @@ TBoardServer::TBoardServer() : Impl_(std::make_unique<TImpl>()) {
     }
     // A slow board keeps its client waiting, not the other boards.
     if (body.DelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(body.DelayMs));
+    if (impl.Answer(req, res, body)) return;
     // Not a text type: the server library would otherwise gzip the body on
     // its own whenever the client accepts it.
     res.set_content(body.Bytes, "application/octet-stream");
@@ -83,7 +108,17 @@ TBoardServer::~TBoardServer() {
 
 void TBoardServer::Put(const std::string& path, const std::string& body, bool gzip, int delayMs) {
   std::lock_guard<std::mutex> guard(Impl_->Lock);
-  Impl_->Bodies[path] = TImpl::TBody{gzip ? Gzip(body) : body, gzip, delayMs};
+  Impl_->Bodies[path] = TImpl::TBody{gzip ? Gzip(body) : body, gzip, delayMs, ++Impl_->Versions[path]};
+}
+
+void TBoardServer::SetConditional(bool on) {
+  std::lock_guard<std::mutex> guard(Impl_->Lock);
+  Impl_->Conditional = on;
+}
+
+std::vector<std::string> TBoardServer::Conditions() const {
+  std::lock_guard<std::mutex> guard(Impl_->Lock);
+  return Impl_->Conditions;
 }
 
 void TBoardServer::Remove(const std::string& path) {
@@ -146,7 +181,7 @@ TProgram ProgramUnderTest() {
   return p;
 }
 
-TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds) {
+TProcessResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds) {
   std::vector<std::string> argv;
   if (program.Wine) {
     argv = {"bash", test::SourceDir() + "/scripts/wine-run.sh", program.Exe};
@@ -176,7 +211,7 @@ TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& a
     execvp(cargv[0], cargv.data());
     _exit(127);
   }
-  TRunResult result;
+  TProcessResult result;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int status = 0;
   for (;;) {

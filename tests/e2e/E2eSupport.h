@@ -29,6 +29,12 @@ class TBoardServer {
   // Every path asked for since start, in order (for checking that skipped
   // boards were never asked for).
   std::vector<std::string> Requests() const;
+  // From now on answers carry Last-Modified and ETag (new ones at every Put
+  // of the path) and a request whose conditions name them gets a 304.
+  void SetConditional(bool on);
+  // Every request as "path", then " If-Modified-Since: value" and
+  // " If-None-Match: value" for the conditional headers it carried.
+  std::vector<std::string> Conditions() const;
   // Called with each request's path as it arrives, before it is answered
   // (lets a scenario look at the world at that moment). Set it while no
   // request is under way; an empty function removes it.
@@ -56,13 +62,13 @@ struct TProgram {
 // the native build's vek. Empty Exe when there is none.
 TProgram ProgramUnderTest();
 
-struct TRunResult {
+struct TProcessResult {
   int ExitCode = -1;
   std::string Output;   // stdout and stderr together, as the program wrote them
 };
 
 // Starts the program with these arguments and waits (at most timeoutSeconds).
-TRunResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds = 120);
+TProcessResult RunProgram(const TProgram& program, const std::vector<std::string>& args, int timeoutSeconds = 120);
 
 // Replaces what changes from run to run by fixed marks: the scenario's root
 // directory (in its POSIX, backslash and Wine drive forms), the server port,

@@ -89,7 +89,7 @@ class GuiRun : public TScenario {
     return exe;
   }
 
-  TRunResult RunProbe(const std::vector<std::string>& args, int timeoutSeconds = 60) {
+  TProcessResult RunProbe(const std::vector<std::string>& args, int timeoutSeconds = 60) {
     return RunProgram(Probe, args, timeoutSeconds);
   }
 
@@ -117,7 +117,7 @@ class GuiRun : public TScenario {
 
 TEST_F(GuiRun, AutostartWritesWhatTheConsoleWritesAndEndsByItself) {
   BuildWorld("AutoShutDown=1\r\nFailedReport=0\r\n", 0);
-  TRunResult console = Vek("check");
+  TProcessResult console = Vek("check");
   ASSERT_EQ(console.ExitCode, 0) << console.Output;
   const TTree expected = Snapshot();
   ASSERT_NE(expected.at("prog/veklog.txt").find("***** Done!! *****"), std::string::npos);
@@ -137,7 +137,7 @@ TEST_F(GuiRun, SecondStartAsksForACheckOnlyWhileIdleAndTheWindowKeepsAnswering) 
 
   // Idle: the second start ends at once without a window, and a run begins
   // about a second later.
-  TRunResult second = RunProbe({"second-start", Program.DirArg(exe), "10"});
+  TProcessResult second = RunProbe({"second-start", Program.DirArg(exe), "10"});
   auto v = Values(second.Output);
   ASSERT_EQ(second.ExitCode, 0) << second.Output;
   EXPECT_EQ(v["exit_code"], "0");
@@ -149,7 +149,7 @@ TEST_F(GuiRun, SecondStartAsksForACheckOnlyWhileIdleAndTheWindowKeepsAnswering) 
   EXPECT_LE(runMs, 2500) << second.Output;
 
   // The run waits on the slow board: the window still answers at once.
-  TRunResult ping = RunProbe({"ping", "10"});
+  TProcessResult ping = RunProbe({"ping", "10"});
   v = Values(ping.Output);
   ASSERT_EQ(ping.ExitCode, 0) << ping.Output;
   EXPECT_EQ(v["caption"].rfind("VEK [3/7]", 0), 0u) << ping.Output;
@@ -180,7 +180,7 @@ TEST_F(GuiRun, TwoStartsAtOnceMakeOneWindowAndOneRun) {
   const std::string exe = InstallGui();
   for (int round = 1; round <= 10; ++round) {
     WaitPastGuard();
-    TRunResult both = RunProbe({"double-start", Program.DirArg(exe)}, 120);
+    TProcessResult both = RunProbe({"double-start", Program.DirArg(exe)}, 120);
     auto v = Values(both.Output);
     ASSERT_EQ(both.ExitCode, 0) << "round " << round << "\n" << both.Output;
     EXPECT_EQ(v["windows"], "1") << "round " << round << "\n" << both.Output;
@@ -194,10 +194,11 @@ TEST_F(GuiRun, TwoStartsAtOnceMakeOneWindowAndOneRun) {
 // the window logs the error naming the file, comes back to idle with every
 // control enabled, and the index is its old self. The check was started by
 // the timer: no message box waits for an answer, and the next periodic check
-// comes a minute later and completes.
+// comes a minute later and completes. The board answers after 3 s: each run
+// lasts until the probe, itself a Wine program that may be slow to start on
+// a busy machine, is there to see it.
 TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
-  // The board answers after 1.5 s: each run shows in the caption for that long.
-  BuildWorld("FailedReport=0\r\nCheckEvery=1\r\n", 1500);
+  BuildWorld("FailedReport=0\r\nCheckEvery=1\r\n", 3000);
   const std::string index = HostDir() + "log/" + H1() + "/news/1000000001.idx";
   const std::string before = test::ReadFile(index);
   const std::string exe = InstallGui();
@@ -208,7 +209,7 @@ TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
   unsetenv("VEK_FAIL_WRITE");
   ASSERT_EQ(began->Wait(60), 0) << "no run began";
   ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0) << "the window did not come back to idle";
-  const TRunResult controls = RunProbe({"controls"});
+  const TProcessResult controls = RunProbe({"controls"});
   ASSERT_EQ(controls.ExitCode, 0) << controls.Output;
   const auto v = Values(controls.Output);
   EXPECT_GE(v.size(), 4u) << controls.Output;
@@ -239,7 +240,7 @@ TEST_F(GuiRun, TheEndOfTheSessionSavesTheSettingsAndTheLog) {
   // The window numbers its menu items from 100 in the order of the menu bar:
   // 116 is 設定B → 最小化起動.
   ASSERT_EQ(RunProbe({"command", "116"}).ExitCode, 0);
-  const TRunResult end = RunProbe({"end-session"});
+  const TProcessResult end = RunProbe({"end-session"});
   EXPECT_EQ(end.ExitCode, 0) << end.Output;
   EXPECT_EQ(Values(end.Output)["allowed"], "1") << end.Output;
   gui.reset();

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // The program's messages reach a pipe in UTF-8 natively and in code page 932
 // from the Windows build.
-bool OutputHas(const TRunResult& r, const std::string& cp932) {
+bool OutputHas(const TProcessResult& r, const std::string& cp932) {
   return r.Output.find(cp932) != std::string::npos || r.Output.find(platform::Cp932ToUtf8(cp932)) != std::string::npos;
 }
 
@@ -67,7 +67,7 @@ TEST_F(BackupScenario, FallenThreadsMoveUnderBacklogAndLaterStopsLeaveEarlierMov
                                "..\\escape.idx\r\n";
   WriteHostFile("favorite.idx", favorite);
 
-  TRunResult r = Vek("backup");
+  TProcessResult r = Vek("backup");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   EXPECT_TRUE(OutputHas(r, "Refused thread path outside the log directory: ..\\escape.idx")) << r.Output;
   ExpectStep("1-backup");
@@ -151,7 +151,7 @@ TEST_F(HostBrowserScenario, ClosedBeforeTheFirstDownloadAndStartedAfterTheRun) {
     if (test::Exists(HostDir() + "mirl.exe.log")) startedDuringDownloads = true;
   });
   WaitPastGuard();
-  TRunResult r = Vek("check");
+  TProcessResult r = Vek("check");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   EXPECT_EQ(requests, 1);
   EXPECT_TRUE(closedAtFirstRequest) << test::ReadFile(window + ".log");

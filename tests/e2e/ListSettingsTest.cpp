@@ -44,7 +44,7 @@ class ListSettingsScenario : public TScenario {
 
 TEST_F(ListSettingsScenario, IgnoredListRegeneratedAddedBoardFetchedBannedBoardSkipped) {
   WaitPastGuard();
-  TRunResult r = Vek("check");
+  TProcessResult r = Vek("check");
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
   // The banned board and the ignored list's board are never asked for.
   EXPECT_EQ(Server.Requests(), (std::vector<std::string>{"/extra/subject.txt", "/news/subject.txt"}));

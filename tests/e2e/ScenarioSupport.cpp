@@ -44,7 +44,7 @@ void TScenario::WriteSettings(const std::string& extraVekKeys) {
                                extraVekKeys);
 }
 
-TRunResult TScenario::Vek(const std::string& command, const std::vector<std::string>& more) {
+TProcessResult TScenario::Vek(const std::string& command, const std::vector<std::string>& more) {
   // The command line takes the system's own path form.
   std::string dir = Program.Wine ? Program.DirArg(ProgDir()) : ProgDir();
   std::vector<std::string> args = {command, "--dir", dir};

@@ -46,7 +46,7 @@ class TScenario : public ::testing::Test {
   void WriteSettings(const std::string& extraVekKeys = "");
 
   // vek {command} --dir {program directory} [more]
-  TRunResult Vek(const std::string& command, const std::vector<std::string>& more = {});
+  TProcessResult Vek(const std::string& command, const std::vector<std::string>& more = {});
   // As if the user had waited: the settings file's stamp moves back by 200 s.
   void WaitPastGuard();
 

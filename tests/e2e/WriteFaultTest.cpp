@@ -98,7 +98,7 @@ class WriteFaultWorld : public TScenario {
   // The world after a first check (Before), and after the check that follows
   // once the boards have moved on (After); Before stays in Saved.
   void TakeBeforeAndAfter() {
-    TRunResult first = Vek("check");
+    TProcessResult first = Vek("check");
     ASSERT_EQ(first.ExitCode, 0) << first.Output;
     ServeLists(true);
     // Without its window placement, the settings file gets keys written
@@ -111,7 +111,7 @@ class WriteFaultWorld : public TScenario {
     fs::copy(Root.Path(), Saved.Path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     Before = Tree();
     Restore();
-    TRunResult second = Vek("check");
+    TProcessResult second = Vek("check");
     ASSERT_EQ(second.ExitCode, 0) << second.Output;
     After = Tree();
     ASSERT_NE(After.at("host/$$$$$$$$.idx"), Before.at("host/$$$$$$$$.idx"));
@@ -148,7 +148,7 @@ class WriteFaultWorld : public TScenario {
   }
 
   // The invariants after a run that failed; what names the failure.
-  void ExpectOldOrNew(const TRunResult& run, const std::string& what) {
+  void ExpectOldOrNew(const TProcessResult& run, const std::string& what) {
     ASSERT_EQ(run.ExitCode, 1) << what << "\n" << run.Output;
     const TTree now = Tree();
     for (const auto& [name, bytes] : now) {
@@ -170,7 +170,7 @@ class WriteFaultWorld : public TScenario {
   // thread's index is what an undisturbed run makes of it.
   void ExpectNextRunCompletes(const std::string& what) {
     WaitPastGuard();
-    TRunResult again = Vek("check");
+    TProcessResult again = Vek("check");
     ASSERT_EQ(again.ExitCode, 0) << what << ": the next run\n" << again.Output;
     const TTree now = Tree();
     for (const auto& [name, bytes] : After) {
@@ -208,7 +208,7 @@ class WriteFaults : public WriteFaultWorld {
     const std::string trace = Traces.Path() + "trace.txt";
     fs::remove(trace);
     setenv("VEK_WRITE_TRACE", (Program.Wine ? Program.DirArg(trace) : trace).c_str(), 1);
-    TRunResult run = Vek("check");
+    TProcessResult run = Vek("check");
     unsetenv("VEK_WRITE_TRACE");
     EXPECT_EQ(run.ExitCode, 0) << run.Output;
     std::map<std::string, std::vector<std::string>> writes;
@@ -221,9 +221,9 @@ class WriteFaults : public WriteFaultWorld {
     return writes;
   }
 
-  TRunResult RunFailing(const std::string& fault, const std::string& command = "check") {
+  TProcessResult RunFailing(const std::string& fault, const std::string& command = "check") {
     setenv("VEK_FAIL_WRITE", fault.c_str(), 1);
-    TRunResult run = Vek(command);
+    TProcessResult run = Vek(command);
     unsetenv("VEK_FAIL_WRITE");
     return run;
   }
@@ -252,7 +252,7 @@ TEST_F(WriteFaults, EachWriteOfARunFailsInTurn) {
     for (size_t n : walk) {
       const std::string fault = std::string(kind) + ":" + std::to_string(n) + (n % 2 ? "" : ":eio");
       const std::string file = LastComponent(it->second[n - 1]);
-      const TRunResult run = RunFailing(fault);
+      const TProcessResult run = RunFailing(fault);
       const std::string what = fault + " (" + (file.empty() ? "a time stamp" : file) + ")";
       if (run.ExitCode == 0) {
         // Nothing lost: the run's files are what an undisturbed run writes.
@@ -301,7 +301,7 @@ TEST_F(WriteFaults, BackupKeepsEachThreadsFilesTogether) {
     }
     WriteHostFile("favorite.idx", favorite);
     WriteSettings();
-    const TRunResult run = RunFailing("move:" + std::to_string(n), "backup");
+    const TProcessResult run = RunFailing("move:" + std::to_string(n), "backup");
     EXPECT_EQ(run.ExitCode, 0) << run.Output;
     for (const std::string& key : keys) {
       const std::string thread = H1() + "/news/" + key;
@@ -400,7 +400,7 @@ class FullDisk : public WriteFaultWorld {
   bool Probe(unsigned long pages) {
     LeaveFree(pages);
     if (HasFatalFailure()) return false;
-    const TRunResult run = Vek("check");
+    const TProcessResult run = Vek("check");
     const std::string what = std::to_string(pages) + " pages free";
     if (run.ExitCode == 0) {
       std::cout << what << ": the run fits\n";

@@ -16,7 +16,6 @@ TEST(HostileServerTest, EachIsAFailedBoardInBoundedTimeWithTheCacheUntouched) {
   if (!test::BoardServerUp()) return;
   test::TempDir dir;
   TFetchSettings settings;
-  settings.SbjPath = dir.Path();
   settings.BoardTimeLimit = 5;  // 60 in use; short here so that the slow case ends soon
   THttpGet getter;
   const std::string list = test::RealFixture("subject-a.txt");
@@ -47,13 +46,13 @@ TEST(HostileServerTest, EachIsAFailedBoardInBoundedTimeWithTheCacheUntouched) {
     test::WriteFile(cache, previous);
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(FetchSubject(getter, settings, platform::TEnv::Default(), nullptr, url)) << c.what;
+    EXPECT_FALSE(FetchSubject(getter, settings, dir.Path(), platform::TEnv::Default(), nullptr, url)) << c.what;
     double seconds = test::SecondsSince(start);
     EXPECT_LT(seconds, settings.BoardTimeLimit + test::AbortSeconds) << c.what;
     EXPECT_EQ(test::ReadFile(cache), previous) << c.what;
     // The worker goes on with the next board as if nothing had happened.
     SharedBoardServer().AddBoard("a", name + "ok", list);
-    EXPECT_TRUE(FetchSubject(getter, settings, platform::TEnv::Default(), nullptr, SharedBoardServer().Url("a", name + "ok"))) << "after " << c.what;
+    EXPECT_TRUE(FetchSubject(getter, settings, dir.Path(), platform::TEnv::Default(), nullptr, SharedBoardServer().Url("a", name + "ok"))) << "after " << c.what;
     std::printf("  %-62s failed in %.1f s\n", c.what, seconds);
   }
 }

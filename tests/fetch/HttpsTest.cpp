@@ -90,7 +90,6 @@ class HttpsTest : public ::testing::Test {
   void SetUp() override {
     if (!Server) GTEST_SKIP() << "run by tests/fetch/tls.sh (the https test), which makes the authority";
     ASSERT_TRUE(Server->Running()) << Server->Problem();
-    Settings.SbjPath = Dir.Path();
   }
 
   static std::string Url(const char* scheme, const std::string& host, const std::string& board) {
@@ -98,7 +97,7 @@ class HttpsTest : public ::testing::Test {
     return std::string(scheme) + "://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
   }
   std::string Cache(const std::string& boardUrl) const { return Dir.Path() + SubjectCacheName(boardUrl) + ".txt"; }
-  bool Fetch(const std::string& url) { return FetchSubject(Getter, Settings, platform::TEnv::Default(), nullptr, url); }
+  bool Fetch(const std::string& url) { return FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url); }
 
   static inline std::unique_ptr<test::BoardServerProcess> Server;
   test::TempDir Dir;
@@ -179,7 +178,7 @@ TEST_F(HttpsTest, BoardsOfOneHostShareOneConnection) {
     keeping.AddBoard("good", board, List);
     std::string address = keeping.Address("good");
     std::string url = "https://" + TlsName + address.substr(address.find(':')) + "/" + board + "/subject.txt";
-    EXPECT_TRUE(FetchSubject(getter, Settings, platform::TEnv::Default(), nullptr, url)) << getter.TlsFailure();
+    EXPECT_TRUE(FetchSubject(getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url)) << getter.TlsFailure();
     EXPECT_EQ(test::ReadFile(Cache(url)), Stored);
     std::vector<std::string> lines = keeping.RequestLines("good GET /" + board + "/");
     ASSERT_EQ(lines.size(), 1u);

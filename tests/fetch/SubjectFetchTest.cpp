@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "BoardServerProcess.h"
 #include "FetchTestSupport.h"
 #include "TestSupport.h"
 #include "fetch/OldHttpGet.h"
@@ -34,7 +35,6 @@ std::string WithoutHalfWidthKana(const std::string& sjis) {
 class SubjectFetchTest : public testing::Test {
  protected:
   void SetUp() override {
-    Settings.SbjPath = Dir.Path();
     Settings.TimeOutTime = 1;
   }
 
@@ -45,7 +45,7 @@ class SubjectFetchTest : public testing::Test {
     return SharedBoardServer().Url(host, name);
   }
   bool Fetch(const std::string& url) {
-    return FetchSubject(Getter, Settings, platform::TEnv::Default(), [this] { ++Pumps; }, url);
+    return FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), [this] { ++Pumps; }, url);
   }
   std::string CacheFile(const std::string& url) { return Dir.Path() + SubjectCacheName(url) + ".txt"; }
   std::string Cached(const std::string& url) { return test::ReadFile(CacheFile(url)); }
@@ -238,6 +238,41 @@ TEST_F(SubjectFetchTest, RefusesAnUnsafeCacheNameWithoutAsking) {
   std::string url = "http://" + SharedBoardServer().Address("a") + "/..\\" + name + "/subject.txt";
   EXPECT_FALSE(Fetch(url));
   EXPECT_TRUE(SharedBoardServer().Requests(name).empty());
+}
+
+// Against the board server answering conditional requests itself: its
+// validators stored as sent and sent back as stored, a 304 that keeps the
+// cache, a changed list that comes whole (the whole check: tests/e2e).
+TEST_F(SubjectFetchTest, WithConditionalGetAnUnchangedListIsNotSentAgain) {
+  test::BoardServerProcess server({"a"}, {"--conditional"});
+  ASSERT_TRUE(server.Running()) << server.Problem();
+  Settings.ConditionalGet = true;
+  server.AddBoard("a", "cond", "1.dat<>One (1)\n");
+  const std::string url = server.Url("a", "cond");
+  const std::string validators = Dir.Path() + SubjectCacheName(url) + ValidatorsFileExtension;
+  bool notModified = false;
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
+  EXPECT_FALSE(notModified);
+  const platform::THttpValidators sent = ParseValidators(test::ReadFile(validators));
+  EXPECT_TRUE(sent.LastModified.ends_with(" GMT")) << sent.LastModified;
+  EXPECT_TRUE(sent.ETag.starts_with("\"")) << sent.ETag;
+
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
+  EXPECT_TRUE(notModified);
+  EXPECT_EQ(Cached(url), "1.dat<>One (1)\r\n");
+  const std::vector<std::string> heads = server.Requests(" GET /cond/");
+  ASSERT_EQ(heads.size(), 2u);
+  EXPECT_EQ(heads[0].find("If-"), std::string::npos) << heads[0];
+  EXPECT_NE(heads[1].find("\r\nIf-Modified-Since: " + sent.LastModified + "\r\n"), std::string::npos) << heads[1];
+  EXPECT_NE(heads[1].find("\r\nIf-None-Match: " + sent.ETag + "\r\n"), std::string::npos) << heads[1];
+
+  // The list changes: it comes whole, with validators of its own.
+  server.AddBoard("a", "cond", "1.dat<>One (2)\n2.dat<>Two (1)\n");
+  notModified = false;
+  ASSERT_TRUE(FetchSubject(Getter, Settings, Dir.Path(), platform::TEnv::Default(), nullptr, url, &notModified));
+  EXPECT_FALSE(notModified);
+  EXPECT_EQ(Cached(url), "1.dat<>One (2)\r\n2.dat<>Two (1)\r\n");
+  EXPECT_NE(ParseValidators(test::ReadFile(validators)).ETag, sent.ETag);
 }
 
 }  // namespace

@@ -25,9 +25,10 @@ class TrayLife : public ::testing::Test {
   TRunOutcome Fire() {
     EXPECT_TRUE(F.Form->Timer.Enabled);
     Clock.Pass(F.Form->Timer.Interval);
-    F.Form->LastRun = {};
+    const size_t logLines = F.Form->LogMemo.Lines.size();
     SendMessageW(F.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
-    return F.Form->LastRun.Outcome;
+    EXPECT_GT(F.Form->LogMemo.Lines.size(), logLines) << "no run began";
+    return F.Form->LastRun().Outcome;
   }
   size_t LogCount(const std::string& start) const {
     size_t n = 0;
@@ -48,19 +49,19 @@ TEST_F(TrayLife, AFailedPeriodicCheckShowsNoBoxAndTheNextComesOnTime) {
   // Started by hand, the failure shows its box.
   Clock.Pass(1000);
   F.Command(F.Form->UpdateCheckMenu);
-  EXPECT_EQ(F.Form->LastRun.Outcome, TRunOutcome::Failed);
+  EXPECT_EQ(F.Form->LastRun().Outcome, TRunOutcome::Failed);
   ASSERT_EQ(F.Window->Messages.size(), 1u);
-  EXPECT_EQ(F.Window->Messages[0], F.Form->LastRun.Error);
+  EXPECT_EQ(F.Window->Messages[0], F.Form->LastRun().Error);
 
   // Started by the timer, it shows none: the log, the balloon, the next check.
   EXPECT_EQ(Fire(), TRunOutcome::Failed);
   EXPECT_EQ(F.Window->Messages.size(), 1u);
   EXPECT_EQ(LogCount("ERROR: "), 2u);
-  EXPECT_EQ(F.Window->Notices.back(), "VEK|" + F.Form->LastRun.Error.substr(0, F.Form->LastRun.Error.find('\n')));
+  EXPECT_EQ(F.Window->Notices.back(), "VEK|" + F.Form->LastRun().Error.substr(0, F.Form->LastRun().Error.find('\n')));
   EXPECT_EQ(F.Form->Timer.Interval, 60000u);
 
   RemoveDirectoryW(blocker.c_str());
-  EXPECT_EQ(Fire(), TRunOutcome::Completed) << F.Form->LastRun.Error;
+  EXPECT_EQ(Fire(), TRunOutcome::Completed) << F.Form->LastRun().Error;
   EXPECT_EQ(F.Window->Notices.back(), "VEK|新着 0 / DAT落ち 0 / 新スレ 0");
 }
 

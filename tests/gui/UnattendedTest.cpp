@@ -17,9 +17,10 @@ class Unattended : public ::testing::Test {
   void Fire() {
     ASSERT_TRUE(F.Form->Timer.Enabled);
     Clock.Pass(F.Form->Timer.Interval);
-    F.Form->LastRun = {};
+    const size_t logLines = F.Form->LogMemo.Lines.size();
     SendMessageW(F.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
-    ASSERT_EQ(F.Form->LastRun.Outcome, TRunOutcome::Completed) << F.Form->LastRun.Error;
+    ASSERT_GT(F.Form->LogMemo.Lines.size(), logLines) << "no run began";
+    ASSERT_EQ(F.Form->LastRun().Outcome, TRunOutcome::Completed) << F.Form->LastRun().Error;
   }
   std::string LastLogLine() const {
     const auto& lines = F.Form->LogMemo.Lines;

@@ -37,8 +37,10 @@ TEST(MainWindow, SettingsChangedThroughTheMenusAndThePlacementSurviveARestart) {
   std::vector<TMenuItem*> items = {&form.DatDownMenu,      &form.NotifySoundMenu,  &form.GreedyCheckMenu,
                                    &form.MinStartMenu,     &form.AutoStartMenu,    &form.AutoShutDownMenu,
                                    &form.ExternalCheckMenu, &form.AutoDorFinMenu,  &form.AutoDorRunMenu,
-                                   &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu};
-  const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true, false};
+                                   &form.AutoInitMenu,     &form.FailedReportMenu,  &form.NotifyBalloonMenu,
+                                   &form.ConditionalGetMenu, &form.NextThreadReportMenu};
+  const std::vector<bool> defaults = {false, true, true, false, false, false, true, false, false, false, true, false,
+                                      false, false};
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(f.Checked(*items[i]), defaults[i]) << items[i]->Name;
     f.Command(*items[i]);
@@ -198,7 +200,7 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   // No board to fetch: step 3 never shows.
   EXPECT_EQ(f.Window->Titles, (std::vector<std::string>{"VEK [1/7]", "VEK [2/7]", "VEK [4/7]", "VEK [5/7]", "VEK [6/7]",
                                                          "VEK [7/7]", "VEK"}));
-  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Completed) << form.LastRun.Error;
+  ASSERT_EQ(form.LastRun().Outcome, TRunOutcome::Completed) << form.LastRun().Error;
 
   // After it: enabled again, title and tray back, the sound, the status bar,
   // and the log pane holding exactly the form's lines.
@@ -229,9 +231,9 @@ TEST(MainWindow, ARunDisablesTheControlsTheTrayBringsTheWindowBackAndErrorsAreSh
   DeleteFileW(platform::win32::WidePath(f.AppPath() + "subject_list.txt").c_str());
   CreateDirectoryW(platform::win32::WidePath(f.AppPath() + "subject_list.txt").c_str(), nullptr);
   f.Click(form.UpdateCheckButton);
-  ASSERT_EQ(form.LastRun.Outcome, TRunOutcome::Failed);
-  EXPECT_EQ(f.Window->Messages, std::vector<std::string>{form.LastRun.Error});
-  EXPECT_TRUE(HasLine(f.Text(form.LogMemo), "ERROR: " + form.LastRun.Error));
+  ASSERT_EQ(form.LastRun().Outcome, TRunOutcome::Failed);
+  EXPECT_EQ(f.Window->Messages, std::vector<std::string>{form.LastRun().Error});
+  EXPECT_TRUE(HasLine(f.Text(form.LogMemo), "ERROR: " + form.LastRun().Error));
   EXPECT_TRUE(IsWindowEnabled(f.Window->ControlOf(form.UpdateCheckButton)));
   EXPECT_EQ(f.Window->TrayImage(), -1);
 

@@ -17,6 +17,10 @@
 // and snapshots, failed.txt and the settings must equal the uninterrupted
 // run's. Linux only (SIGKILL, a pipe per run).
 //
+// It is also the test that guards the sweep of thread folders (what a killed
+// run left there must be gone after the next): no faster test notices when
+// that sweep is switched off.
+//
 // With --mark-fallen every run gives fallen threads their mark, at its very
 // end; a run killed after it wrote its new-arrival list may have marked some,
 // and the next run then reports only the others: its dead-thread report lists

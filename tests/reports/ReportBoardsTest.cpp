@@ -131,12 +131,30 @@ TEST_F(ReportBoardsTest, NewThreadsAreReportedOnceGroupedByBoard) {
 TEST_F(ReportBoardsTest, KnownKeysIgnoreLetterCase) {
   F.WriteCache("e.org%2Fb.txt", {});
   InitNewReport(F.Run());
-  F.WriteSnapshot("e.org%2Fb.txt", {"1.DAT", "KEY_A.dat", "2.dat"});
-  F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "key_a.DAT<>A (1)", "key_b.dat<>B (1)", "3.dat<>Three (1)"});
+  F.WriteSnapshot("e.org%2Fb.txt", {"1.DAT", "2.dat"});
+  F.WriteCache("e.org%2Fb.txt", {"1.dat<>One (1)", "2.DAT<>Two (1)", "3.Dat<>Three (1)"});
   WriteNewReport(F.Run());
   EXPECT_EQ(NewDat(), NewFirst + "\r\n" + Name + ",," + T + "," + Heading("http://e.org/b/") +
-                          Entry("B (1)", "http://e.org/test/read.cgi/b/key_b/") +
                           Entry("Three (1)", "http://e.org/test/read.cgi/b/3/") + ",\r\n");
+}
+
+// A key goes into a link: a line whose key is not a thread number names no
+// thread, so it is neither reported nor counted nor taken into the snapshot.
+TEST_F(ReportBoardsTest, LinesWhoseKeyIsNoThreadNumberNameNoThread) {
+  F.WriteCache("egg.5ch.net%2Fnews.txt", {"1700000000.dat<>Old (1)"});
+  InitNewReport(F.Run());
+  F.WriteCache("egg.5ch.net%2Fnews.txt",
+               {"1799999999\" onmouseover=\"alert(1).dat<>Hover (1)", "../../../x.dat<>Up (1)",
+                "1799999998<b>.dat<>Bold (1)", "<>No key (1)", "17999999a7.dat<>Letter (1)", ".dat<>Bare (1)",
+                "1799999997.dat<>Real, new (2)", "1700000000.dat<>Old (3)"});
+  EXPECT_EQ(WriteNewReport(F.Run()), 1);
+  EXPECT_EQ(NewDat(), NewFirst + "\r\n<b>VEK</b>,,2026/12/07 21:05:09,"
+                                 "<font color=\"8B2222\"><b>---------- http://egg.5ch.net/news/ ----------</b></font><br>"
+                                 "&nbsp; &nbsp; Real＠｀ new (2)<br>&nbsp; &nbsp; "
+                                 "<a href=\"http://egg.5ch.net/test/read.cgi/news/1799999997/\" target=\"_blank\">"
+                                 "http://egg.5ch.net/test/read.cgi/news/1799999997/</a><br><br>,\r\n");
+  EXPECT_EQ(ReadFile(F.SbjDir() + "egg.5ch.net%2Fnews.lst"),
+            "\r\n\r\n\r\n\r\n\r\n\r\n1799999997.dat\r\n1700000000.dat\r\n");
 }
 
 // A board whose keys are those of its snapshot, line for line, reports

@@ -62,7 +62,7 @@ TEST(FormCommands, IgnoreViewSwitchesBackAndARunReturnsToTheLog) {
   TVekMainForm& running = g.Create();
   running.IgnoreIdxMenuClick();
   running.UpdateCheckMenuClick();
-  ASSERT_EQ(running.LastRun.Outcome, TRunOutcome::Completed) << running.LastRun.Error;
+  ASSERT_EQ(running.LastRun().Outcome, TRunOutcome::Completed) << running.LastRun().Error;
   EXPECT_EQ(running.IgnoreIdxMenu.Tag, 0);
   EXPECT_TRUE(running.LogMemo.Visible);
 }

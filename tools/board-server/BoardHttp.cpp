@@ -6,10 +6,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -75,6 +78,50 @@ bool ReadFileBytes(const std::string& path, std::string& bytes) {
   ss << in.rdbuf();
   bytes = ss.str();
   return true;
+}
+
+// An HTTP date (RFC 9110's preferred form) and back; -1 when it is none.
+std::string HttpDate(time_t t) {
+  tm parts{};
+  gmtime_r(&t, &parts);
+  char text[64];
+  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  return text;
+}
+
+time_t ParseHttpDate(const std::string& text) {
+  tm parts{};
+  const char* end = strptime(text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  return end && *end == '\0' ? timegm(&parts) : -1;
+}
+
+// The entity tags of an If-None-Match list, weak ones compared weakly.
+bool TagListMatches(const std::string& list, const std::string& tag) {
+  std::istringstream in(list);
+  std::string item;
+  while (std::getline(in, item, ',')) {
+    item.erase(0, item.find_first_not_of(" \t"));
+    item.erase(item.find_last_not_of(" \t") + 1);
+    if (item.rfind("W/", 0) == 0) item.erase(0, 2);
+    if (item == "*" || item == tag) return true;
+  }
+  return false;
+}
+
+// A board file's validators on the answer; true when the request's
+// conditions say that the client's copy is current (If-None-Match decides
+// when it is there, as RFC 9110 says).
+bool NotModified(const std::string& file, const std::string& bytes, const httplib::Request& req,
+                 httplib::Response& res) {
+  struct stat info {};
+  if (stat(file.c_str(), &info) != 0) return false;
+  const std::string tag = "\"" + std::to_string(std::hash<std::string>()(bytes)) + "\"";
+  res.set_header("Last-Modified", HttpDate(info.st_mtime));
+  res.set_header("ETag", tag);
+  if (req.has_header("If-None-Match")) return TagListMatches(req.get_header_value("If-None-Match"), tag);
+  if (!req.has_header("If-Modified-Since")) return false;
+  const time_t since = ParseHttpDate(req.get_header_value("If-Modified-Since"));
+  return since >= 0 && info.st_mtime <= since;
 }
 
 bool WaitFor(int fd, short events, int milliseconds) {
@@ -258,6 +305,9 @@ struct Handlers {
       body.assign(config.LongLine, 'x');
     } else if (!ReadFileBytes(file, body)) {
       SendError(res, 404);
+      return;
+    } else if (Site.Options.Conditional && config.Status == 200 && NotModified(file, body, req, res)) {
+      res.status = 304;
       return;
     }
     if (config.OldHost) body = ToOldHostForm(body);

@@ -29,6 +29,10 @@ struct SiteOptions {
   // Plain hosts: every answer promises to keep the connection, which is then
   // closed anyway (a server whose keep-alive ends without notice).
   bool DropAfterResponse = false;
+  // A board file's answers carry Last-Modified (its time) and ETag (its
+  // bytes), and a request whose If-None-Match or If-Modified-Since says the
+  // client has it gets "304 Not Modified".
+  bool Conditional = false;
 };
 
 class BoardSite {

@@ -41,7 +41,7 @@ void Usage() {
   std::cerr << "usage: vek-board-server --root DIR [--ports-file FILE] [--log FILE]\n"
                "         [--time-limit SECONDS] [--gzip] [--proxy] [--single-address]\n"
                "         [--first-address N] [--port N] [--tls DIR] [--watch-stdin] [--quiet]\n"
-               "         [--keep-alive SECONDS] [--drop-after-response]\n";
+               "         [--keep-alive SECONDS] [--drop-after-response] [--conditional]\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -65,6 +65,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     else if (arg == "--quiet") options.Quiet = true;
     else if (arg == "--keep-alive") options.Site.KeepAliveSeconds = std::stoi(value());
     else if (arg == "--drop-after-response") options.Site.DropAfterResponse = true;
+    else if (arg == "--conditional") options.Site.Conditional = true;
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (options.Site.Root.empty()) throw std::invalid_argument("--root is required");

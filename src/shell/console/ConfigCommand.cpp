@@ -27,9 +27,9 @@ std::string NameOf(const TSetting& setting) { return std::string(setting.Section
 // What the program would use: the file's value, or the default when the key
 // is missing or does not parse. Folders are shown as the system writes them.
 std::string ValueOf(const std::string& iniName, const TSetting& setting) {
-  constexpr const char* missing = "\x01";
-  const std::string text = platform::IniReadString(iniName, setting.Section, setting.Key, missing);
-  const std::string value = EffectiveValue(setting, text, text == missing);
+  std::string text;
+  const bool stored = ReadStoredSetting(iniName, setting, text);
+  const std::string value = EffectiveValue(setting, text, !stored);
   return setting.Type == TSettingType::Folder ? platform::DisplayPath(value) : value;
 }
 

@@ -148,25 +148,26 @@ int RunCheck(vek::TVekMainForm& form, vek::TConsoleView& view, const TOptions& o
   using Outcome = vek::TRunOutcome;
   WarnHostControlUnavailable(form);
   form.UpdateCheckMenuClick();
-  // Only a refusal for a pause leaves the timer armed; waiting for it is what
-  // the window would do.
-  while (options.Wait && form.LastRun.Outcome == Outcome::Refused && form.Timer.Enabled) {
+  const vek::TRunResult& run = form.LastRun();
+  // Only a refusal for a pause has a wait; waiting for it is what the window
+  // would do.
+  while (options.Wait && run.Outcome == Outcome::Refused && run.NextRunAfter != 0) {
     view.Flush();
-    form.Env.Sleep(form.Timer.Interval);
+    form.Env.Sleep(run.NextRunAfter);
     form.TimerTimer();
   }
   view.Flush();
-  switch (form.LastRun.Outcome) {
+  switch (run.Outcome) {
     case Outcome::Completed:
       // For a journal: what the check found, apart from the log on stdout.
-      if (options.Summary) vek::platform::WriteStderr(vek::SummaryText(vek::SummarizeRun(form.LastRun), " / ") + "\n");
+      if (options.Summary) vek::platform::WriteStderr(vek::SummaryText(vek::SummarizeRun(run), " / ") + "\n");
       return 0;
     case Outcome::Failed:
-      Error("the check run failed: " + form.LastRun.Error);
+      Error("the check run failed: " + run.Error);
       return ExitRunFailed;
     default:
-      Error(form.Timer.Enabled ? "the check was refused for the self-restraint pause"
-                               : "the check was refused (see the log)");
+      Error(run.NextRunAfter != 0 ? "the check was refused for the self-restraint pause"
+                                  : "the check was refused (see the log)");
       if (form.DorPath().empty()) HintHostDirectory(options);
       return ExitRefused;
   }
@@ -185,7 +186,7 @@ int RunFormCommand(const TOptions& options, const std::string& programDir) {
       if (options.MarkFallen) form.DatDownMenu.Checked = true;
       status = RunCheck(form, view, options);
     } else if (options.Command == "config") {
-      vek::LogConfiguration(form);
+      vek::LogConfiguration(form.RunContext(), form.ProgramSettings());
     } else if (options.Command == "init-report") {
       form.InitNewReportMenuClick();
     } else if (options.Command == "backup") {

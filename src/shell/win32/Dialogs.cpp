@@ -118,19 +118,20 @@ HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD styl
   return child;
 }
 
-}  // namespace
-
-bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& caption, const std::string& prompt,
-                      std::string& text) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
+void RegisterInputClass() {
   WNDCLASSW wc{};
   wc.lpfnWndProc = InputWndProc;
-  wc.hInstance = instance;
+  wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = InputClassName;
-  RegisterClassW(&wc);
+  RegisterClassW(&wc);  // already registered by an earlier box: fine
+}
 
+// The box centred on its owner: the prompt, the edit field holding text, OK
+// and Cancel, at the owner's scaling.
+HWND CreateInputBox(HWND owner, HFONT font, UINT dpi, const std::string& caption, const std::string& prompt,
+                    const std::string& text, TInputState& state) {
   auto px = [dpi](int designPixels) { return Scaled(designPixels, dpi); };
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
   const SIZE size = WindowSizeForClient(px(300), px(96), style, WS_EX_DLGMODALFRAME, false, dpi);
@@ -139,8 +140,7 @@ bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& capti
   const int w = size.cx, h = size.cy;
   const int x = (ownerRect.left + ownerRect.right - w) / 2, y = (ownerRect.top + ownerRect.bottom - h) / 2;
   HWND box = CreateWindowExW(WS_EX_DLGMODALFRAME, InputClassName, Wide(caption).c_str(), style, x, y, w, h, owner,
-                             nullptr, instance, nullptr);
-  TInputState state;
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
   SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
   Child(box, L"STATIC", Wide(prompt), 0, px(8), px(8), px(284), px(16), -1, font);
   state.Edit =
@@ -148,7 +148,16 @@ bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& capti
   Child(box, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, px(136), px(62), px(75), px(25), IDOK, font);
   Child(box, L"BUTTON", L"キャンセル", WS_TABSTOP, px(217), px(62), px(75), px(25), IDCANCEL, font);
   SendMessageW(state.Edit, EM_SETSEL, 0, -1);
+  return box;
+}
 
+}  // namespace
+
+bool InputQueryDialog(HWND owner, HFONT font, UINT dpi, const std::string& caption, const std::string& prompt,
+                      std::string& text) {
+  RegisterInputClass();
+  TInputState state;
+  HWND box = CreateInputBox(owner, font, dpi, caption, prompt, text, state);
   // Modal: the owner takes no input until the box is closed.
   EnableWindow(owner, FALSE);
   ShowWindow(box, SW_SHOW);

@@ -1,5 +1,5 @@
-// The Windows 10 functions are looked up at run time: the program also
-// starts on Windows 7, where they do not exist.
+// The functions of Windows 10 version 1607 are looked up at run time: the
+// program also starts on Windows 7, where they do not exist.
 #include "shell/win32/Dpi.h"
 
 namespace vek::win32 {

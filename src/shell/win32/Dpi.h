@@ -1,6 +1,7 @@
 // The display scaling a window is drawn at (96 dots per inch = 100 %). The
-// per-monitor functions came with Windows 10; on older systems the system's
-// one scaling stands for every monitor.
+// per-window and per-monitor functions (GetDpiForWindow and its kin) came
+// with Windows 10 version 1607; before that the window is drawn at the
+// system's one scaling, which stands for every monitor.
 #pragma once
 #include <windows.h>
 

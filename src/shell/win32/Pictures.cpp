@@ -73,11 +73,13 @@ HICON CreateProgressIcon(int image, int size) {
   const uint32_t border = failed ? 0xFF801010 : 0xFF203050;
   const uint32_t dark = failed ? 0xFFC01818 : 0xFF24406C;
   const uint32_t light = failed ? 0xFFF8D8D8 : 0xFFDCE6F2;
-  // Drawn on a grid of 16 x 16 cells, each one or more pixels at larger sizes.
+  // Drawn on a grid of cells, each one or more pixels at larger sizes: a
+  // border around one inner column per frame.
+  constexpr int grid = TrayFrameCount + 2, last = grid - 1;
   return CreateIconFromPixels(size, [=](int px, int py) -> uint32_t {
-    const int x = px * 16 / size, y = py * 16 / size;
-    if (x == 0 || x == 15 || y == 0 || y == 15) return (x == y || x + y == 15) ? 0 : border;
-    // Columns 1..14: frame f darkens the first f + 1 of them.
+    const int x = px * grid / size, y = py * grid / size;
+    if (x == 0 || x == last || y == 0 || y == last) return (x == y || x + y == last) ? 0 : border;
+    // Frame f darkens the first f + 1 inner columns.
     return x - 1 <= frame ? dark : light;
   });
 }

@@ -3,6 +3,7 @@
 
 #include "platform/Win32System.h"
 #include "shell/win32/SessionEnd.h"
+#include "support/Version.h"
 
 namespace vek::win32 {
 
@@ -41,7 +42,7 @@ TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   Data_.uID = TrayIconId;
   Data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   Data_.uCallbackMessage = WM_TRAYNOTIFY;
-  const std::wstring tip = platform::win32::Wide("Monazilla/1.00 (VEK/3.14.0)");
+  const std::wstring tip = platform::win32::Wide(UserAgentText);
   lstrcpynW(Data_.szTip, tip.c_str(), ARRAYSIZE(Data_.szTip));
 }
 
@@ -69,7 +70,7 @@ LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, 
 
 void TTrayIcon::SetApplicationIcon(HICON icon) {
   ApplicationIcon_ = icon;
-  if (Added_ && Image_ == -1) Show(-1);
+  if (Added_ && Image_ == TrayOwnIcon) Show(TrayOwnIcon);
 }
 
 HICON TTrayIcon::IconFor(int image) {

@@ -23,10 +23,11 @@ class TTrayIcon {
   TTrayIcon(const TTrayIcon&) = delete;
   TTrayIcon& operator=(const TTrayIcon&) = delete;
 
-  // The application's icon (the caller keeps owning it), shown again by Show(-1).
+  // The application's icon (the caller keeps owning it), shown again by
+  // Show(TrayOwnIcon).
   void SetApplicationIcon(HICON icon);
-  // A frame of the progress animation (0..27), or -1 for the application's
-  // icon; the first call adds the icon to the notification area.
+  // A frame of the progress animation or TrayOwnIcon (check/CheckRun.h); the
+  // first call adds the icon to the notification area.
   void Show(int image);
   // A balloon from the icon (code page 932 texts; the shell cuts them to 63
   // and 255 characters). Nothing while the icon is not in the notification area.
@@ -49,7 +50,7 @@ class TTrayIcon {
   std::array<TIcon, 2 * TrayFrameCount> Frames_;
   bool Added_ = false;   // the shell has it
   bool Wanted_ = false;  // shown once and not removed: added again by a new shell
-  int Image_ = -1;
+  int Image_ = TrayOwnIcon;
 };
 
 }  // namespace vek::win32

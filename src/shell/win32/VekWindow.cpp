@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "platform/Files.h"
-#include "platform/Ini.h"
 #include "platform/Win32System.h"
+#include "shell/Settings.h"
 #include "shell/win32/Dialogs.h"
 #include "shell/win32/Pictures.h"
 
@@ -43,7 +43,6 @@ constexpr int ButtonWidth = 89;
 constexpr int ButtonHeight = 23;
 constexpr RECT ComboPlace{288, 2, 288 + 145, 2 + 240};  // the height is the open list's
 constexpr int DesignFontHeight = 12;
-constexpr const char* NotStored = "\x01";
 
 HFONT CreateJapaneseFont(const wchar_t* face, DWORD pitch, int height) {
   return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
@@ -92,8 +91,8 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
        {{&f.UpdateCheckMenu, [this] { RunCommand(&TVekMainForm::UpdateCheckMenuClick); }},
         {&f.InitNewReportMenu, [&f] { f.InitNewReportMenuClick(); }},
         {nullptr, {}},
-        {&f.RunDorMenu, [&f] { f.RunDorMenuClick(); }},
-        {&f.FinDorMenu, [&f] { f.FinDorMenuClick(); }},
+        {&f.RunDorMenu, [&f] { f.StartHostBrowser(); }},
+        {&f.FinDorMenu, [&f] { f.CloseHostBrowser(); }},
         {nullptr, {}},
         // A stop of the backup is an exception: shown in a message box.
         {&f.BackupMenu, [&f] { f.BackupMenuClick(); }},
@@ -115,13 +114,15 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
         {&f.AutoStartMenu, check(f.AutoStartMenu)},
         {&f.AutoShutDownMenu, check(f.AutoShutDownMenu)},
         {&f.NotifyBalloonMenu, check(f.NotifyBalloonMenu)},
+        {&f.NextThreadReportMenu, check(f.NextThreadReportMenu)},
         {&f.ExternalCheckMenu, check(f.ExternalCheckMenu)},
         {&f.StartWithWindowsMenu, [&f] { f.StartWithWindowsMenuClick(); }}}},
       {&f.ConfigCMenu,
        {{&f.AutoDorFinMenu, check(f.AutoDorFinMenu)},
         {&f.AutoDorRunMenu, check(f.AutoDorRunMenu)},
         {&f.AutoInitMenu, check(f.AutoInitMenu)},
-        {&f.FailedReportMenu, check(f.FailedReportMenu)}}},
+        {&f.FailedReportMenu, check(f.FailedReportMenu)},
+        {&f.ConditionalGetMenu, check(f.ConditionalGetMenu)}}},
   };
 }
 
@@ -226,13 +227,8 @@ bool TVekWindow::LoadIcons(const std::wstring& file) {
 
 void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args, const std::string& appPath) {
   Form_ = &form;
-  // The design's client area, at the system's scaling, is the size before
-  // the settings are read.
+  // The system's scaling until the window knows its monitor's.
   Dpi_ = SystemDpi();
-  const SIZE design = WindowSizeForClient(Scaled(DesignClientWidth), Scaled(DesignClientHeight), MainStyle, 0, true, Dpi_);
-  form.WindowWidth = design.cx;
-  form.WindowHeight = design.cy;
-
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -278,9 +274,10 @@ void TVekWindow::Create(TVekMainForm& form, const std::vector<std::string>& args
 void TVekWindow::ScaleDefaultSize() {
   // The settings' default size is in pixels at 100 %; a size vek.ini holds
   // is the window's own and stays as it is.
-  const std::string iniName = Form_->IniFileName();
+  const std::string iniName = Form_->Paths().IniFileName();
   auto stored = [&iniName](const char* key) {
-    return platform::IniReadString(iniName, "Window", key, NotStored) != NotStored;
+    std::string text;
+    return ReadStoredSetting(iniName, *FindSetting("Window", key), text);
   };
   if (!stored("Width")) Form_->WindowWidth = Scaled(Form_->WindowWidth);
   if (!stored("Height")) Form_->WindowHeight = Scaled(Form_->WindowHeight);
@@ -444,11 +441,10 @@ void TVekWindow::Perform(const std::function<void()>& command, bool attended) {
 
 void TVekWindow::RunCommand(void (TVekMainForm::*command)(), bool attended) {
   Perform([this, command, attended] {
-    Form_->LastRun = TRunResult();
     (Form_->*command)();
     // The run logged its error and went back to idle; the user who started
     // it sees it too.
-    if (attended && Form_->LastRun.Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun.Error);
+    if (attended && Form_->LastRun().Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun().Error);
   }, attended);
 }
 
