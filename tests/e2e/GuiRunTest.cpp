@@ -232,7 +232,7 @@ TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
 // lets the session end and saves at once; the process then ends without a
 // WM_DESTROY (killed, as Windows does), and the files hold the session.
 TEST_F(GuiRun, TheEndOfTheSessionSavesTheSettingsAndTheLog) {
-  BuildWorld("FailedReport=0\r\n", 0);
+  BuildWorld("FailedReport=0\r\n", 3000);  // the run lasts until the probe sees it
   auto began = WatchForRun();
   auto gui = std::make_unique<TBackgroundProgram>(InstallGui(), std::vector<std::string>{"/autostart"});
   ASSERT_EQ(began->Wait(60), 0) << "no run began";
