@@ -3,6 +3,7 @@
 // objects (the Win32 window mirrors them into real controls, the console view
 // prints what a terminal needs).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ struct TStatusBar : TComponent {
 struct TTimer : TComponent {
   using TComponent::TComponent;
   unsigned Interval = 1000;
+  uint32_t ArmedTick = 0;  // the run's clock when it was last armed
 };
 
 }  // namespace vek

@@ -21,6 +21,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   for (const std::string& arg : args) {
     if (arg == "/autostart") AutoStartSwitch = true;
     if (arg == "/autoinit") AutoInitSwitch = true;
+    if (arg == "/tray") TraySwitch = true;
   }
 
   ReadSettings(*this, TReadStage::BeforeLists);
@@ -38,6 +39,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   ReadSettings(*this, TReadStage::Rest);
 
   View.SetTrayImage(TrayOwnIcon);
+  SetMenuCheck(StartWithWindowsMenu, View.StartsWithWindows());
   AddLogLine(UserAgentText);
   AddLogLine(std::string("VEK ") + VersionText + " - subject.txt update checker");
   AddLogLine();
@@ -47,7 +49,10 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   TouchFile(Paths().SubjectListName());
   TouchFile(Paths().NonReportListName());
 
-  if (DorPath_.empty() && platform::FileExists(AppPath_ + "Dorvella.exe")) DorPath_ = AppPath_;
+  // Beside the settings, or beside the program when its folder could not
+  // hold them.
+  for (const std::string& dir : {AppPath_, WithTrailingBackslash(platform::ExecutableDirectory())})
+    if (DorPath_.empty() && platform::FileExists(dir + "Dorvella.exe")) DorPath_ = dir;
   // What a killed program left beside the settings, the log or the reports.
   SweepRunFolders(RunSettings());
   if (AutoInit() || AutoInitSwitch) InitNewReportMenuClick();

@@ -125,8 +125,10 @@ void TVekMainForm::AppendToLogLine(const std::string& text) {
 void TVekMainForm::RunUpdateCheck() {
   Timer.Enabled = false;
   View.StopTimer();
+  LogRunStarts_.push_back(LogMemo.Lines.size());
   LastRun_ = vek::RunUpdateCheck(RunContext(), ProgramSettings(), *this, RunState);
   ActOnRunResult();
+  KeepLogWithinBound();
 }
 
 void TVekMainForm::ActOnRunResult() {
@@ -181,6 +183,7 @@ void TVekMainForm::StartCheckTimer(unsigned milliseconds) {
     View.StopTimer();
   }
   Timer.Interval = milliseconds;
+  Timer.ArmedTick = Env.TickCount();
   Timer.Enabled = true;
   View.ArmTimer(milliseconds);
   View.ComponentChanged(Timer);

@@ -11,6 +11,7 @@
 #include "platform/Env.h"
 #include "reports/RunContext.h"
 #include "shell/Components.h"
+#include "shell/TrayLife.h"
 #include "shell/VekView.h"
 #include "support/StringList.h"
 #include "support/funcs.h"
@@ -87,6 +88,8 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // --- command-line switches seen by FormCreate ---
   bool AutoStartSwitch = false;
   bool AutoInitSwitch = false;
+  bool TraySwitch = false;  // "/tray": the window stays hidden (start with Windows)
+  bool StartsHidden() const { return MinStart() || TraySwitch; }
 
   // --- run state kept between runs ---
   TRunState RunState;
@@ -148,6 +151,12 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void NewIdxMenuClick();
   void ProxyMenuClick();
   void CheckEveryMenuClick();
+  // Days in the tray (shell/TrayLife.cpp): the machine woke from sleep; the
+  // Run value of the start with Windows written or removed.
+  void ResumedFromSleep();
+  void StartWithWindowsMenuClick();
+  // The most text the log keeps (LogBoundBytes; only tests lower it).
+  size_t LogBound = LogBoundBytes;
   // One item of the ignore list view ticked or cleared by the user.
   void SetIgnoreIdxChecked(int index, bool checked);
   // Moves the files of the host browser's fallen threads to "backlog\"
@@ -187,6 +196,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   TMenuItem FailedReportMenu{"FailedReportMenu", "Failed が発生した時に報告する"};
   TMenuItem ConditionalGetMenu{"ConditionalGetMenu", "条件付きリクエスト"};
   TMenuItem DatDownMenu{"DatDownMenu", "DAT 落ちをマークする"};
+  TMenuItem StartWithWindowsMenu{"StartWithWindowsMenu", "Windows起動時に開始"};
   TButton UpdateCheckButton{"UpdateCheckButton", "更新チェック"};
   TButton IgnoreIdxButton{"IgnoreIdxButton", "除外指定"};
   TButton InitNewReportButton{"InitNewReportButton", "初期化"};
@@ -205,6 +215,9 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   // started, the notice and the next periodic check.
   void ActOnRunResult();
   void ShowRunNotice();
+  // The oldest whole checks leave the log past LogBoundBytes (shell/TrayLife.h).
+  void KeepLogWithinBound();
+  std::vector<size_t> LogRunStarts_;  // the first line of each check in the log
   std::string AppPath_;
   std::string DorPath_;
   TRunResult LastRun_;

@@ -1,6 +1,7 @@
 // Everything the main window's core needs from a window system. The Win32
 // window and the console view implement it; tests use a recording view.
 #pragma once
+#include <cstddef>
 #include <string>
 
 #include "shell/Components.h"
@@ -15,6 +16,8 @@ class IVekView {
   // The log pane gained a line (AddLogLine) or its last line grew (AppendToLogLine).
   virtual void LogLineAdded(const std::string& line) = 0;
   virtual void LogLineAppended(const std::string& text) = 0;
+  // The oldest lines left the log (count lines from line first on).
+  virtual void LogLinesRemoved(size_t first, size_t count) {}
   virtual void SetApplicationTitle(const std::string& title) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
   // Tray picture: a frame of the progress animation or TrayOwnIcon, as
@@ -29,6 +32,10 @@ class IVekView {
   // True for a view that stays open between checks (the window), so that a
   // periodic check has a program to run in; the console ends after one.
   virtual bool StaysOpen() const { return false; }
+  // Whether the program starts at log-on, and changing it; false where the
+  // platform has no such start (or the change failed).
+  virtual bool StartsWithWindows() const { return false; }
+  virtual bool SetStartWithWindows(bool on) { return false; }
   // Exit takes the icon out of the notification area.
   virtual void RemoveTrayIcon() {}
   // Processes pending window messages (the run stays responsive meanwhile).

@@ -66,6 +66,10 @@ class TLoopbackServer {
     std::lock_guard lock(Mutex);
     return Asked;
   }
+  void ForgetRequests() {
+    std::lock_guard lock(Mutex);
+    std::vector<std::string>().swap(Asked);
+  }
   int Port = 0;
 
  private:

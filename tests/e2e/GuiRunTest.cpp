@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -102,6 +103,14 @@ class GuiRun : public TScenario {
     return tree;
   }
 
+  // A probe that waits for a run's caption, started before the program: a
+  // short run may be over before a probe started after it looks.
+  std::unique_ptr<TBackgroundProgram> WatchForRun() {
+    auto watch = std::make_unique<TBackgroundProgram>(Probe.Exe, std::vector<std::string>{"wait-title", "VEK [", "60"});
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    return watch;
+  }
+
   std::string GuiExe;
   TProgram Probe;
 };
@@ -182,37 +191,63 @@ TEST_F(GuiRun, TwoStartsAtOnceMakeOneWindowAndOneRun) {
 }
 
 // A write of the run fails (the first thread's index, as on a full disk):
-// the window logs the error naming the file and shows it, comes back to idle
-// with every control enabled, and the index is its old self. The board
-// answers after 3 s: the run lasts until the probe, itself a Wine program
-// that may be slow to start on a busy machine, is there to see it.
+// the window logs the error naming the file, comes back to idle with every
+// control enabled, and the index is its old self. The check was started by
+// the timer: no message box waits for an answer, and the next periodic check
+// comes a minute later and completes. The board answers after 3 s: each run
+// lasts until the probe, itself a Wine program that may be slow to start on
+// a busy machine, is there to see it.
 TEST_F(GuiRun, AFailedWriteEndsTheRunAndTheWindowComesBackToIdle) {
-  BuildWorld("FailedReport=0\r\n", 3000);
+  BuildWorld("FailedReport=0\r\nCheckEvery=1\r\n", 3000);
   const std::string index = HostDir() + "log/" + H1() + "/news/1000000001.idx";
   const std::string before = test::ReadFile(index);
   const std::string exe = InstallGui();
   // The first write of the run is the board's list; the second, this index.
+  auto began = WatchForRun();
   setenv("VEK_FAIL_WRITE", "replace:2", 1);
   TBackgroundProgram gui(exe, {"/autostart"});
   unsetenv("VEK_FAIL_WRITE");
-  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "60"}).ExitCode, 0) << "no run began";
+  ASSERT_EQ(began->Wait(60), 0) << "no run began";
   ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0) << "the window did not come back to idle";
   const TProcessResult controls = RunProbe({"controls"});
   ASSERT_EQ(controls.ExitCode, 0) << controls.Output;
   const auto v = Values(controls.Output);
   EXPECT_GE(v.size(), 4u) << controls.Output;
   for (const auto& [name, enabled] : v) EXPECT_EQ(enabled, "1") << name << " stays disabled";
-  // The window shows the error too, in a message box of its own.
-  ASSERT_EQ(RunProbe({"dismiss", "10"}).ExitCode, 0) << "no message box";
+  EXPECT_EQ(RunProbe({"dismiss", "3"}).ExitCode, 1) << "a message box waited";
+  EXPECT_EQ(test::ReadFile(index), before);
+  ASSERT_EQ(RunProbe({"wait-title", "VEK [", "75"}, 80).ExitCode, 0) << "no periodic check after the failed one";
+  ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0);
   ASSERT_EQ(RunProbe({"close"}).ExitCode, 0);
   ASSERT_EQ(gui.Wait(30), 0);
   const std::string log = test::ReadFile(ProgDir() + "veklog.txt");
   EXPECT_NE(log.find("ERROR: write("), std::string::npos) << log;
   EXPECT_NE(log.find("1000000001.idx): "), std::string::npos) << log;
-  EXPECT_EQ(log.find("***** Done!! *****"), std::string::npos) << log;
-  EXPECT_EQ(test::ReadFile(index), before);
+  EXPECT_NE(log.find("***** Done!! *****"), std::string::npos) << log;
   for (const auto& entry : fs::recursive_directory_iterator(Root.Path()))
     EXPECT_EQ(entry.path().filename().string().rfind(".vek-", 0), std::string::npos) << entry.path();
+}
+
+// Log-off after a check and a setting changed through the menu: the window
+// lets the session end and saves at once; the process then ends without a
+// WM_DESTROY (killed, as Windows does), and the files hold the session.
+TEST_F(GuiRun, TheEndOfTheSessionSavesTheSettingsAndTheLog) {
+  BuildWorld("FailedReport=0\r\n", 3000);  // the run lasts until the probe sees it
+  auto began = WatchForRun();
+  auto gui = std::make_unique<TBackgroundProgram>(InstallGui(), std::vector<std::string>{"/autostart"});
+  ASSERT_EQ(began->Wait(60), 0) << "no run began";
+  ASSERT_EQ(RunProbe({"wait-idle", "60"}).ExitCode, 0);
+  // The window numbers its menu items from 100 in the order of the menu bar:
+  // 116 is 設定B → 最小化起動.
+  ASSERT_EQ(RunProbe({"command", "116"}).ExitCode, 0);
+  const TProcessResult end = RunProbe({"end-session"});
+  EXPECT_EQ(end.ExitCode, 0) << end.Output;
+  EXPECT_EQ(Values(end.Output)["allowed"], "1") << end.Output;
+  gui.reset();
+  EXPECT_NE(test::ReadFile(ProgDir() + "vek.ini").find("MinStart=1\r\n"), std::string::npos);
+  const std::string log = test::ReadFile(ProgDir() + "veklog.txt");
+  EXPECT_EQ(log.rfind("Monazilla/1.00 (VEK/3.14.0)\r\n", 0), 0u) << log;
+  EXPECT_NE(log.find("***** Done!! *****"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "shell/win32/TrayIcon.h"
 
 #include "platform/Win32System.h"
+#include "shell/win32/SessionEnd.h"
 #include "support/Version.h"
 
 namespace vek::win32 {
@@ -16,6 +17,14 @@ constexpr UINT BalloonTimeout = 10000;
 // Broadcast by a shell that has (re)started with an empty notification area.
 const UINT WM_TASKBARCREATED = RegisterWindowMessageW(L"TaskbarCreated");
 
+namespace {
+// Whether the shell has the icon afterwards: an add that fails because the
+// icon is already there is a modification.
+bool AddOrModify(NOTIFYICONDATAW& data) {
+  return Shell_NotifyIconW(NIM_ADD, &data) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+}  // namespace
+
 TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW wc{};
@@ -25,6 +34,8 @@ TTrayIcon::TTrayIcon(HWND mainWindow) : Main_(mainWindow) {
   RegisterClassW(&wc);  // fails harmlessly when already registered
   Window_ = CreateWindowExW(0, TrayClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
   SetWindowLongPtrW(Window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  // A process that runs elevated hears the shell's restart only when let in.
+  AllowMessageFromShell(Window_, WM_TASKBARCREATED);
 
   Data_.cbSize = NOTIFYICONDATAW_V2_SIZE;
   Data_.hWnd = Window_;
@@ -42,8 +53,9 @@ LRESULT CALLBACK TTrayIcon::TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, 
   if (self && message == WM_TASKBARCREATED) {
     // The new shell knows no icon of ours: without it a hidden window could
     // not be reached any more.
-    // A shell that was not there yet at start-up gets it now.
-    if (self->Wanted_) self->Added_ = Shell_NotifyIconW(NIM_ADD, &self->Data_) != FALSE;
+    // A shell that was not there yet at start-up gets it now. Any program may
+    // broadcast the message while the icon exists: then it is modified.
+    if (self->Wanted_) self->Added_ = AddOrModify(self->Data_);
     return 0;
   }
   if (!self || message != WM_TRAYNOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -75,14 +87,12 @@ void TTrayIcon::Show(int image) {
   Image_ = image;
   Wanted_ = true;
   Data_.hIcon = IconFor(image);
-  if (Added_) {
-    Shell_NotifyIconW(NIM_MODIFY, &Data_);
-  } else {
-    Added_ = Shell_NotifyIconW(NIM_ADD, &Data_) != FALSE;
-  }
+  // A modification the shell refuses (the icon is gone) adds it again.
+  if (!Added_ || !Shell_NotifyIconW(NIM_MODIFY, &Data_)) Added_ = AddOrModify(Data_);
 }
 
 void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+  if (Window_ && Wanted_ && !Added_) Show(Image_);
   if (!Window_ || !Added_) return;
   // The balloon's fields go with this one call only: the animation's later
   // changes of the icon must not show it again.

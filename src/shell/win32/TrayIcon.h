@@ -37,6 +37,7 @@ class TTrayIcon {
 
   HWND Window() const { return Window_; }
   int Image() const { return Image_; }
+  bool Shown() const { return Added_; }
 
  private:
   static LRESULT CALLBACK TrayWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -115,7 +115,8 @@ std::vector<std::pair<TMenuItem*, TVekWindow::TMenuItems>> TVekWindow::MenuLayou
         {&f.AutoShutDownMenu, check(f.AutoShutDownMenu)},
         {&f.NotifyBalloonMenu, check(f.NotifyBalloonMenu)},
         {&f.NextThreadReportMenu, check(f.NextThreadReportMenu)},
-        {&f.ExternalCheckMenu, check(f.ExternalCheckMenu)}}},
+        {&f.ExternalCheckMenu, check(f.ExternalCheckMenu)},
+        {&f.StartWithWindowsMenu, [&f] { f.StartWithWindowsMenuClick(); }}}},
       {&f.ConfigCMenu,
        {{&f.AutoDorFinMenu, check(f.AutoDorFinMenu)},
         {&f.AutoDorRunMenu, check(f.AutoDorRunMenu)},
@@ -289,10 +290,10 @@ void TVekWindow::ApplyPlacement() {
   const TVekMainForm& f = *Form_;
   wp.rcNormalPosition = {f.WindowLeft, f.WindowTop, f.WindowLeft + f.WindowWidth, f.WindowTop + f.WindowHeight};
   // Started hidden, the window comes back through the tray icon.
-  wp.showCmd = f.MinStart() ? SW_HIDE : (f.WindowMaximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+  wp.showCmd = f.StartsHidden() ? SW_HIDE : (f.WindowMaximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
   wp.flags = f.WindowMaximized ? WPF_RESTORETOMAXIMIZED : 0;
   SetWindowPlacement(Hwnd_, &wp);
-  if (f.MinStart() && f.WindowMaximized) {
+  if (f.StartsHidden() && f.WindowMaximized) {
     // Shown maximised when the tray icon brings it back.
     ShowWindow(Hwnd_, SW_SHOWMAXIMIZED);
     ShowWindow(Hwnd_, SW_HIDE);
@@ -346,6 +347,7 @@ LRESULT CALLBACK TVekWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (LRESULT result; OnSystemMessage(message, wParam, result)) return result;
   switch (message) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
@@ -356,7 +358,7 @@ LRESULT TVekWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == LogTimerId) FlushLogText();
       // A run or a dialog is under way: the timer stays armed and fires again.
-      if (wParam == CheckTimerId && !Busy()) RunCommand(&TVekMainForm::TimerTimer);
+      if (wParam == CheckTimerId && !Busy() && !SessionEnded_) RunCommand(&TVekMainForm::TimerTimer, false);
       return 0;
     case WM_STARTCHECK:
       Form_->WMStartCheck();
@@ -422,12 +424,13 @@ void TVekWindow::OnNotify(const NMHDR& header) {
   Form_->SetIgnoreIdxChecked(change.iItem, ListView_GetCheckState(CheckList_, change.iItem) != FALSE);
 }
 
-void TVekWindow::Perform(const std::function<void()>& command) {
+void TVekWindow::Perform(const std::function<void()>& command, bool attended) {
   ++Busy_;
   try {
     command();
   } catch (const std::exception& e) {
-    ShowMessage(e.what());
+    if (attended) ShowMessage(e.what());
+    if (!attended) Form_->AddLogLine(std::string("ERROR: ") + e.what());
   }
   --Busy_;
   if (!Busy() && CloseRequested_) {
@@ -436,18 +439,19 @@ void TVekWindow::Perform(const std::function<void()>& command) {
   }
 }
 
-void TVekWindow::RunCommand(void (TVekMainForm::*command)()) {
-  Perform([this, command] {
+void TVekWindow::RunCommand(void (TVekMainForm::*command)(), bool attended) {
+  Perform([this, command, attended] {
     (Form_->*command)();
-    // The run logged its error and went back to idle; the user sees it too.
-    if (Form_->LastRun().Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun().Error);
-  });
+    // The run logged its error and went back to idle; the user who started
+    // it sees it too.
+    if (attended && Form_->LastRun().Outcome == TRunOutcome::Failed) ShowMessage(Form_->LastRun().Error);
+  }, attended);
 }
 
 void TVekWindow::Shutdown() {
   if (Destroyed_) return;
   ReadPlacement();
-  Form_->FormDestroy();
+  if (!SessionEnded_) Form_->FormDestroy();
   Destroyed_ = true;
   DestroyWindow(Hwnd_);
 }
@@ -652,7 +656,9 @@ void TVekWindow::PlaySound(const std::string& name, bool wait) {
   }
 }
 
-void TVekWindow::ShowMessage(const std::string& text) { MessageDialog(Hwnd_, text); }
+void TVekWindow::ShowMessage(const std::string& text) {
+  if (!SessionEnded_) MessageDialog(Hwnd_, text);  // nobody is left to answer
+}
 
 void TVekWindow::Close() {
   if (Hwnd_ && !Destroyed_) PostMessageW(Hwnd_, WM_CLOSE, 0, 0);

@@ -61,6 +61,7 @@ class TVekWindow : public IVekView {
   void ComponentChanged(const TComponent& component) override;
   void LogLineAdded(const std::string& line) override;
   void LogLineAppended(const std::string& text) override;
+  void LogLinesRemoved(size_t first, size_t count) override;
   void SetApplicationTitle(const std::string& title) override;
   void SetStatusText(const std::string& text) override;
   void SetTrayImage(int image) override;
@@ -68,6 +69,10 @@ class TVekWindow : public IVekView {
   void RemoveTrayIcon() override;
   void ShowNotice(const std::string& title, const std::string& text) override;
   bool StaysOpen() const override { return true; }
+  bool StartsWithWindows() const override;
+  bool SetStartWithWindows(bool on) override;
+  // The shell added the tray icon (it is in the notification area).
+  bool TrayShown() const { return Tray_ && Tray_->Shown(); }
   void ProcessMessages() override;
   void ArmTimer(unsigned milliseconds) override;
   void StopTimer() override;
@@ -111,9 +116,16 @@ class TVekWindow : public IVekView {
   void OnNotify(const NMHDR& header);
   // Carries out a command: its exceptions are shown in a message box, and a
   // close asked for meanwhile happens once it has returned.
-  void Perform(const std::function<void()>& command);
-  void RunCommand(void (TVekMainForm::*command)());
+  // A command the timer started (attended false) shows no message box: its
+  // errors are in the log, the status bar and the balloon.
+  void Perform(const std::function<void()>& command, bool attended = true);
+  void RunCommand(void (TVekMainForm::*command)(), bool attended = true);
   void Shutdown();
+  // Log-off or shutdown (WM_ENDSESSION): the exit sequence now, once; a
+  // check under way is abandoned as a kill would (shell/win32/SessionEnd.cpp).
+  void EndSession();
+  // The end of the session and the wake from sleep; false for other messages.
+  bool OnSystemMessage(UINT message, WPARAM wParam, LRESULT& result);
   void ScaleDefaultSize();
   void ApplyPlacement();
   void ReadPlacement();
@@ -154,6 +166,7 @@ class TVekWindow : public IVekView {
   bool CloseRequested_ = false;
   bool Mirroring_ = false;
   bool Destroyed_ = false;
+  bool SessionEnded_ = false;  // the exit sequence ran at the end of the session
 };
 
 }  // namespace vek::win32

@@ -19,6 +19,11 @@
 //   vek-probe layout                   the window's and its controls' sizes and
 //                                      its DPI, for screenshots at a scaling
 //   vek-probe dismiss SECONDS          waits for the window's message box, answers OK
+//   vek-probe command ID               chooses the menu item of that command
+//                                      identifier (menus are not shared with
+//                                      other processes under Wine)
+//   vek-probe end-session              the messages of a log-off: whether the
+//                                      window lets the session end, then its end
 // Prints key=value lines; exits 0 on success, 1 otherwise.
 #include <windows.h>
 
@@ -241,6 +246,21 @@ int OpenMenu(wchar_t key) {
   return PostMessageW(hwnd, WM_SYSCOMMAND, SC_KEYMENU, key) ? 0 : 1;
 }
 
+int ChooseMenuItem(UINT id) {
+  HWND hwnd = MainWindow();
+  return hwnd && PostMessageW(hwnd, WM_COMMAND, id, 0) ? 0 : 1;
+}
+
+int EndSession() {
+  HWND hwnd = MainWindow();
+  DWORD_PTR allowed = 0;
+  if (!hwnd || !SendMessageTimeoutW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &allowed))
+    return 1;
+  std::printf("allowed=%d\n", allowed ? 1 : 0);
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000, &ignored) ? 0 : 1;
+}
+
 // Numbered in the order the window lists them (the captions are Japanese).
 BOOL CALLBACK PrintControl(HWND child, LPARAM count) {
   char className[64] = {};
@@ -315,6 +335,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"click" && argc == 3) return Click(argv[2]);
   if (command == L"open-menu" && argc == 3) return OpenMenu(argv[2][0]);
   if (command == L"controls") return Controls();
+  if (command == L"command" && argc == 3) return ChooseMenuItem(static_cast<UINT>(_wtoi(argv[2])));
+  if (command == L"end-session") return EndSession();
   if (command == L"layout") return Layout();
   if (command == L"dismiss" && argc == 3) return Dismiss(_wtof(argv[2]));
   if (command == L"close") {
