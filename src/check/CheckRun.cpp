@@ -258,7 +258,7 @@ void TCheckRun::Finish() {
   UpdateList.Add(ReportFileName(NewReportKey, ".idx"));
   UpdateList.SaveToFile(Settings.NewArrivalListName());
   MarkFallenThreads(Run, DeadList);
-  Title("VEK");
+  Title(IdleTitle);
   AddLogLine("***** Done!! *****  (" + NowText(Run.Env) + ")");
   AddLogLine();
   StampSettingsFile();
@@ -311,7 +311,7 @@ void RecoverFromError(const TRunContext& run, IRunProgress& progress, const std:
   result.Error = DisplayText(e);
   run.Log.AddLogLine("ERROR: " + result.Error);
   run.Log.AddLogLine();
-  progress.SetRunTitle("VEK");
+  progress.SetRunTitle(IdleTitle);
   progress.SetTrayFrame(TrayOwnIcon);
 }
 

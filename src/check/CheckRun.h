@@ -20,6 +20,9 @@ namespace vek {
 // program's own icon back.
 inline constexpr int TrayFrameCount = 14;
 inline constexpr int TrayOwnIcon = -1;
+// The program's title between runs; a run shows its step in it ("VEK [3/7]
+// ..."), so a view tells a run under way from the title alone.
+inline constexpr const char* IdleTitle = "VEK";
 
 // What a run shows while it lasts and the window's parts it holds; the main
 // form implements it.

@@ -43,7 +43,7 @@ void TVekMainForm::FormCreate(const std::vector<std::string>& args, const std::s
   AddLogLine(UserAgentText);
   AddLogLine(std::string("VEK ") + VersionText + " - subject.txt update checker");
   AddLogLine();
-  View.SetApplicationTitle("VEK");
+  View.SetApplicationTitle(IdleTitle);
 
   TouchFile(Paths().BanListName());
   TouchFile(Paths().SubjectListName());

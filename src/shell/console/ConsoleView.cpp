@@ -1,6 +1,7 @@
 // The terminal view of the main window.
 #include "shell/console/ConsoleView.h"
 
+#include "check/CheckRun.h"
 #include "platform/Console.h"
 #include "platform/UserPaths.h"
 
@@ -29,18 +30,18 @@ void TConsoleView::Flush() {
   platform::WriteStdout(OpenLine + "\n");
   OpenLine.clear();
   HasOpenLine = false;
-  if (Progress && !Title.empty() && Title != "VEK") ShowProgress();
+  if (Progress && !Title.empty() && Title != IdleTitle) ShowProgress();
 }
 
 void TConsoleView::SetApplicationTitle(const std::string& title) {
   Title = title;
-  if (title == "VEK") StatusText.clear();
-  if (Progress) title == "VEK" ? ClearProgress() : ShowProgress();
+  if (title == IdleTitle) StatusText.clear();
+  if (Progress) title == IdleTitle ? ClearProgress() : ShowProgress();
 }
 
 void TConsoleView::SetStatusText(const std::string& text) {
   StatusText = text;
-  if (Progress && Title != "VEK") ShowProgress();
+  if (Progress && Title != IdleTitle) ShowProgress();
 }
 
 void TConsoleView::ShowProgress() {

@@ -14,6 +14,9 @@ UINT WindowDpi(HWND window);
 // A design size in pixels at 96 dpi, at this scaling.
 inline int Scaled(int designPixels, UINT dpi) { return MulDiv(designPixels, static_cast<int>(dpi), DesignDpi); }
 int SystemMetricForDpi(int index, UINT dpi);
+// The notification area's icon size: the taskbar is drawn at the system's
+// scaling, whichever monitor the window is on.
+inline int TrayIconSize() { return GetSystemMetrics(SM_CXSMICON); }
 // The window size for a client area of this size, style and menu bar.
 SIZE WindowSizeForClient(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool menu, UINT dpi);
 

@@ -2,6 +2,7 @@
 #include "shell/win32/TrayIcon.h"
 
 #include "platform/Win32System.h"
+#include "shell/win32/Dpi.h"
 #include "shell/win32/SessionEnd.h"
 #include "support/Version.h"
 
@@ -77,8 +78,7 @@ HICON TTrayIcon::IconFor(int image) {
   if (image < 0 || image >= static_cast<int>(Frames_.size())) return ApplicationIcon_;
   // Drawn on first use and kept until exit: a run shows each at most once per board.
   TIcon& frame = Frames_[static_cast<size_t>(image)];
-  // The notification area's icon size follows the system's scaling.
-  if (!frame) frame.reset(CreateProgressIcon(image, GetSystemMetrics(SM_CXSMICON)));
+  if (!frame) frame.reset(CreateProgressIcon(image, TrayIconSize()));
   return frame.get();
 }
 

@@ -215,12 +215,14 @@ bool TVekWindow::LoadIcons(const std::wstring& file) {
   const int big = SystemMetricForDpi(SM_CXICON, Dpi_), small = SystemMetricForDpi(SM_CXSMICON, Dpi_);
   TIcon bigIcon(file.empty() ? LoadProgramIcon(big) : LoadIconFile(file, big));
   TIcon smallIcon(file.empty() ? LoadProgramIcon(small) : LoadIconFile(file, small));
-  if (!bigIcon || !smallIcon) return false;
+  TIcon trayIcon(file.empty() ? LoadProgramIcon(TrayIconSize()) : LoadIconFile(file, TrayIconSize()));
+  if (!bigIcon || !smallIcon || !trayIcon) return false;
   SendMessageW(Hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon.get()));
   SendMessageW(Hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.get()));
-  if (Tray_) Tray_->SetApplicationIcon(smallIcon.get());
+  if (Tray_) Tray_->SetApplicationIcon(trayIcon.get());
   Icon_ = std::move(bigIcon);
   SmallIcon_ = std::move(smallIcon);
+  TrayIcon_ = std::move(trayIcon);
   IconFile_ = file;
   return true;
 }

@@ -152,6 +152,7 @@ class TVekWindow : public IVekView {
   std::wstring IconFile_;
   TIcon Icon_;
   TIcon SmallIcon_;
+  TIcon TrayIcon_;  // at the notification area's size, which the window's monitor does not change
   std::unique_ptr<TTrayIcon> Tray_;
   std::vector<TMenuEntry> Menus_;
   std::vector<TButtonEntry> Buttons_;
