@@ -96,7 +96,7 @@ void TCheckRun::Start() {
   ForceOnline();
   Progress.ShowLogPane();
   if (Settings.AutoDorFin) Progress.CloseHostBrowser();
-  Progress.SetRunControlsEnabled(false);
+  Progress.SetRunUnderWay(true);
   Pump();
   Progress.SetTrayFrame(0);
   Pump();
@@ -346,7 +346,7 @@ TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& progra
     RecoverFromError(run, progress, e, result);
   }
   result.NextRunAfter = RestraintWait(run, state);
-  progress.SetRunControlsEnabled(true);
+  progress.SetRunUnderWay(false);
   return result;
 }
 

@@ -21,7 +21,7 @@ namespace vek {
 inline constexpr int TrayFrameCount = 14;
 inline constexpr int TrayOwnIcon = -1;
 // The program's title between runs; a run shows its step in it ("VEK [3/7]
-// ..."), so a view tells a run under way from the title alone.
+// ...").
 inline constexpr const char* IdleTitle = "VEK";
 
 // What a run shows while it lasts and the window's parts it holds; the main
@@ -33,9 +33,10 @@ class IRunProgress {
   virtual void SetRunStatus(const std::string& text) = 0;
   // A frame of the animation (0 .. 2 * TrayFrameCount - 1) or TrayOwnIcon.
   virtual void SetTrayFrame(int frame) = 0;
-  // The commands that would change a run's settings: the driver turns them
-  // off when a run starts and back on when it ends, however it ends.
-  virtual void SetRunControlsEnabled(bool enabled) = 0;
+  // A run began (true) or ended (false), however it ended. While it lasts the
+  // commands that would change a run's settings are off, and a view shows
+  // the run's progress.
+  virtual void SetRunUnderWay(bool underWay) = 0;
   // The log pane in view when the ignore list stands in its place.
   virtual void ShowLogPane() = 0;
   // The failed-board list, opened for the reader.
@@ -71,8 +72,8 @@ std::string ElapsedText(platform::TEnv& env, uint32_t startTick);
 
 // One run: the guard, then the seven steps. An error that escapes a step is
 // logged ("ERROR: "), the title and the tray are put back, and the result
-// says Failed. A run that started turns the controls back on before it
-// returns; a refused one never touched them.
+// says Failed. A run that started says it ended before it returns; a
+// refused one never said it began.
 TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress,
                           TRunState& state);
 

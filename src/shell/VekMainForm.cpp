@@ -194,7 +194,9 @@ void TVekMainForm::SetComponentEnabled(TComponent& component, bool enabled) {
   View.ComponentChanged(component);
 }
 
-void TVekMainForm::SetRunControlsEnabled(bool enabled) {
+void TVekMainForm::SetRunUnderWay(bool underWay) {
+  RunUnderWay = underWay;
+  const bool enabled = !underWay;
   SetComponentEnabled(IgnoreIdxButton, enabled);
   SetComponentEnabled(FileMenu, enabled);
   SetComponentEnabled(ExecuteMenu, enabled);
@@ -204,11 +206,12 @@ void TVekMainForm::SetRunControlsEnabled(bool enabled) {
   SetComponentEnabled(UpdateCheckButton, enabled);
   SetComponentEnabled(IdxComboBox, enabled);
   SetComponentEnabled(InitNewReportButton, enabled);
+  View.SetRunUnderWay(underWay);
 }
 
 void TVekMainForm::WMStartCheck() {
   // A request that arrives while a run is under way is dropped.
-  if (ExecuteMenu.Enabled) StartCheckTimer(CheckStartDelay);
+  if (!RunUnderWay) StartCheckTimer(CheckStartDelay);
 }
 
 void TVekMainForm::CheckMenuClick(TMenuItem& item) {

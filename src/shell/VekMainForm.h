@@ -93,6 +93,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
 
   // --- run state kept between runs ---
   TRunState RunState;
+  bool RunUnderWay = false;  // between the driver's SetRunUnderWay(true) and (false)
   uint32_t TimerPeriod = 0;  // the timer resolution asked for at start-up
   platform::TTimerPeriod TimerPeriodHold;  // releases TimerPeriod
 
@@ -123,7 +124,7 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   void SetRunTitle(const std::string& title) override { View.SetApplicationTitle(title); }
   void SetRunStatus(const std::string& text) override;
   void SetTrayFrame(int frame) override { View.SetTrayImage(frame); }
-  void SetRunControlsEnabled(bool enabled) override;
+  void SetRunUnderWay(bool underWay) override;
   void ShowLogPane() override;
   void OpenDocument(const std::string& path) override { View.OpenDocument(path); }
   // The host browser: its main window closed, and itself started ("mirl.exe",

@@ -19,6 +19,8 @@ class IVekView {
   // The oldest lines left the log (count lines from line first on).
   virtual void LogLinesRemoved(size_t first, size_t count) {}
   virtual void SetApplicationTitle(const std::string& title) = 0;
+  // A run began or ended (the title and status bar show its progress meanwhile).
+  virtual void SetRunUnderWay(bool underWay) {}
   virtual void SetStatusText(const std::string& text) = 0;
   // Tray picture: a frame of the progress animation or TrayOwnIcon, as
   // IRunProgress::SetTrayFrame (check/CheckRun.h) says.

@@ -18,7 +18,7 @@ class TProgressRecorder : public IRunProgress, public IRunLog {
   void SetRunTitle(const std::string& title) override { Calls.push_back("title " + title); }
   void SetRunStatus(const std::string& text) override { Calls.push_back("status " + text); }
   void SetTrayFrame(int frame) override { Calls.push_back("tray " + std::to_string(frame)); }
-  void SetRunControlsEnabled(bool enabled) override { Calls.push_back(enabled ? "controls on" : "controls off"); }
+  void SetRunUnderWay(bool underWay) override { Calls.push_back(underWay ? "controls off" : "controls on"); }
   void ShowLogPane() override { Calls.push_back("log pane"); }
   void OpenDocument(const std::string& path) override { Calls.push_back("open " + path); }
   void CloseHostBrowser() override { Calls.push_back("close host"); }

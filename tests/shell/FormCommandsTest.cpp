@@ -11,10 +11,10 @@ using Lines = std::vector<std::string>;
 TEST(FormCommands, StartCheckRequestsAreDroppedDuringARun) {
   TFormFixture f;
   TVekMainForm& form = f.Create();
-  form.SetRunControlsEnabled(false);
+  form.SetRunUnderWay(true);
   form.WMStartCheck();
   EXPECT_TRUE(f.View.ArmedTimers.empty());
-  form.SetRunControlsEnabled(true);
+  form.SetRunUnderWay(false);
   form.WMStartCheck();
   EXPECT_EQ(f.View.ArmedTimers, std::vector<unsigned>{1000});
   // Arming again replaces the first arming.
@@ -27,7 +27,7 @@ TEST(FormCommands, RunControlsInTheirOrder) {
   TFormFixture f;
   TVekMainForm& form = f.Create();
   f.View.Changed.clear();
-  form.SetRunControlsEnabled(false);
+  form.SetRunUnderWay(true);
   EXPECT_EQ(f.View.Changed, (Lines{"IgnoreIdxButton", "FileMenu", "ExecuteMenu", "ConfigAMenu", "ConfigBMenu",
                                    "ConfigCMenu", "UpdateCheckButton", "IdxComboBox", "InitNewReportButton"}));
   EXPECT_FALSE(form.ExecuteMenu.Enabled);

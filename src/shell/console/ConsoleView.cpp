@@ -1,7 +1,6 @@
 // The terminal view of the main window.
 #include "shell/console/ConsoleView.h"
 
-#include "check/CheckRun.h"
 #include "platform/Console.h"
 #include "platform/UserPaths.h"
 
@@ -30,18 +29,25 @@ void TConsoleView::Flush() {
   platform::WriteStdout(OpenLine + "\n");
   OpenLine.clear();
   HasOpenLine = false;
-  if (Progress && !Title.empty() && Title != IdleTitle) ShowProgress();
+  if (Progress && RunUnderWay) ShowProgress();
+}
+
+// The progress line (title and status) is shown only while a run lasts.
+void TConsoleView::SetRunUnderWay(bool underWay) {
+  RunUnderWay = underWay;
+  if (underWay) return;
+  StatusText.clear();
+  ClearProgress();
 }
 
 void TConsoleView::SetApplicationTitle(const std::string& title) {
   Title = title;
-  if (title == IdleTitle) StatusText.clear();
-  if (Progress) title == IdleTitle ? ClearProgress() : ShowProgress();
+  if (Progress && RunUnderWay) ShowProgress();
 }
 
 void TConsoleView::SetStatusText(const std::string& text) {
   StatusText = text;
-  if (Progress && Title != IdleTitle) ShowProgress();
+  if (Progress && RunUnderWay) ShowProgress();
 }
 
 void TConsoleView::ShowProgress() {

@@ -17,6 +17,7 @@ class TConsoleView : public IVekView {
   void LogLineAdded(const std::string& line) override;
   void LogLineAppended(const std::string& text) override;
   void SetApplicationTitle(const std::string& title) override;
+  void SetRunUnderWay(bool underWay) override;
   void SetStatusText(const std::string& text) override;
   void SetTrayImage(int) override {}
   void ProcessMessages() override {}
@@ -43,6 +44,7 @@ class TConsoleView : public IVekView {
   bool Progress;
   bool ProgressShown = false;
   std::string Title;
+  bool RunUnderWay = false;
   std::string StatusText;
 };
 
