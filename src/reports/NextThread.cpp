@@ -7,6 +7,7 @@
 #include "reports/HostLog.h"
 #include "reports/ResCount.h"
 #include "support/SjisText.h"
+#include "support/TextLines.h"
 
 namespace vek {
 
@@ -153,33 +154,76 @@ class TNormaliser {
   bool AfterDigit = false;
 };
 
-void BigramsOf(const TChar* chars, size_t count, bool coreOnly, std::vector<uint32_t>& bigrams) {
-  std::array<uint32_t, TNormaliser::MaxChars + 1> made;
-  size_t n = 0;
+// Appends the sorted bigrams of the characters (only those outside brackets
+// when coreOnly) to pool; returns how many.
+uint32_t AppendBigrams(const TChar* chars, size_t count, bool coreOnly, std::vector<uint32_t>& pool) {
+  const size_t begin = pool.size();
   uint32_t previous = StartMark;
   for (size_t i = 0; i < count; ++i) {
     if (coreOnly && chars[i].Bracketed) continue;
-    made[n++] = previous << 16 | chars[i].Code;
+    pool.push_back(previous << 16 | chars[i].Code);
     previous = chars[i].Code;
   }
-  std::sort(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(n));
-  bigrams.assign(made.begin(), made.begin() + static_cast<std::ptrdiff_t>(n));
+  std::sort(pool.begin() + static_cast<std::ptrdiff_t>(begin), pool.end());
+  return static_cast<uint32_t>(pool.size() - begin);
 }
+
+// A title's bigrams in pool, from begin on: first the whole title's, then
+// its core's.
+struct TShaped {
+  uint32_t Size = 0, CoreSize = 0;
+  long long Number = -1;
+};
+
+TShaped AppendShape(std::string_view title, std::vector<uint32_t>& pool) {
+  thread_local TNormaliser normaliser;
+  normaliser.Run(title);
+  const TChar* chars = normaliser.Chars.data();
+  const size_t count = normaliser.Count;
+  TShaped shape;
+  shape.Size = AppendBigrams(chars, count, false, pool);
+  const auto core = static_cast<size_t>(std::count_if(chars, chars + count, [](const TChar& c) { return !c.Bracketed; }));
+  // A core of one or two characters says too little to be compared alone.
+  if (core >= 3 && core < count) shape.CoreSize = AppendBigrams(chars, count, true, pool);
+  shape.Number = normaliser.Outside >= 0 ? normaliser.Outside : normaliser.Any;
+  return shape;
+}
+
+// Sorted bigrams, where they are kept.
+struct TBigrams {
+  const uint32_t* Data;
+  size_t Size;
+};
 
 // Dice coefficient of two sorted multisets.
-double Dice(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-  if (a.empty() || b.empty()) return 0;
+double Dice(TBigrams a, TBigrams b) {
+  if (a.Size == 0 || b.Size == 0) return 0;
   size_t common = 0;
-  for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
-    if (a[i] < b[j]) ++i;
-    else if (b[j] < a[i]) ++j;
+  for (size_t i = 0, j = 0; i < a.Size && j < b.Size;) {
+    if (a.Data[i] < b.Data[j]) ++i;
+    else if (b.Data[j] < a.Data[i]) ++j;
     else ++common, ++i, ++j;
   }
-  return 2.0 * static_cast<double>(common) / static_cast<double>(a.size() + b.size());
+  return 2.0 * static_cast<double>(common) / static_cast<double>(a.Size + b.Size);
 }
 
-// The best score two titles can reach given their sizes alone.
-double Bound(size_t a, size_t b) { return a + b == 0 ? 0 : 2.0 * static_cast<double>(std::min(a, b)) / static_cast<double>(a + b); }
+// Whole titles and, when both have brackets, their cores: the better counts.
+// A title that merely shares its words with another's brackets is not its
+// next part, hence the cores only when both have one.
+double Similarity(TBigrams a, TBigrams aCore, TBigrams b, TBigrams bCore) {
+  const bool cores = aCore.Size > 0 && bCore.Size > 0;
+  const double whole = Dice(a, b);
+  return cores ? std::max(whole, Dice(aCore, bCore)) : whole;
+}
+
+// Whether two titles of these sizes can reach the threshold at all.
+bool CanReach(size_t a, size_t b) { return 2 * std::min(a, b) >= NextThreadThreshold * static_cast<double>(a + b) && a + b > 0; }
+bool CanReach(TBigrams a, TBigrams aCore, TBigrams b, TBigrams bCore) {
+  return CanReach(a.Size, b.Size) || (aCore.Size > 0 && bCore.Size > 0 && CanReach(aCore.Size, bCore.Size));
+}
+
+TBigrams Whole(const TTitleShape& s) { return {s.Bigrams.data(), s.Bigrams.size()}; }
+TBigrams Core(const TTitleShape& s) { return {s.CoreBigrams.data(), s.CoreBigrams.size()}; }
 
 std::string_view WithoutLeadingZeros(std::string_view key) {
   while (key.size() > 1 && key.front() == '0') key.remove_prefix(1);
@@ -192,12 +236,18 @@ struct TScored {
   bool Successor;
 };
 
+// a's key > b's key.
+bool IsLater(const TListedThread& a, const TListedThread& b) {
+  return a.KeyValue > 0 && b.KeyValue > 0 ? a.KeyValue > b.KeyValue : IsLaterKey(a.Key, b.Key);
+}
+
 // The successor by number first, then the most similar; of equals, the
 // older thread (the first one made is the one readers move to).
 bool IsBetter(const TScored& a, const TScored& b, const std::vector<TListedThread>& threads) {
   if (a.Successor != b.Successor) return a.Successor;
   if (a.Score != b.Score) return a.Score > b.Score;
-  if (threads[a.Index].Key != threads[b.Index].Key) return IsLaterKey(threads[b.Index].Key, threads[a.Index].Key);
+  if (IsLater(threads[b.Index], threads[a.Index])) return true;
+  if (IsLater(threads[a.Index], threads[b.Index])) return false;
   return a.Index < b.Index;
 }
 
@@ -219,35 +269,34 @@ void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vecto
   if (best.size() > static_cast<size_t>(MaxNextThreads)) best.pop_back();
 }
 
+// The key as a number when it has at most 19 digits; else 0.
+uint64_t KeyValueOf(std::string_view key) {
+  key = WithoutLeadingZeros(key);
+  if (key.size() > 19) return 0;
+  uint64_t value = 0;
+  for (char c : key) value = value * 10 + static_cast<uint64_t>(c - '0');
+  return value;
+}
+
 }  // namespace
 
 TTitleShape ShapeOfTitle(std::string_view title) {
-  thread_local TNormaliser normaliser;
-  normaliser.Run(title);
-  const TChar* chars = normaliser.Chars.data();
-  const size_t count = normaliser.Count;
+  std::vector<uint32_t> pool;
+  const TShaped shaped = AppendShape(title, pool);
   TTitleShape shape;
-  BigramsOf(chars, count, false, shape.Bigrams);
-  const auto core = static_cast<size_t>(std::count_if(chars, chars + count, [](const TChar& c) { return !c.Bracketed; }));
-  // A core of one or two characters says too little to be compared alone.
-  if (core >= 3 && core < count) BigramsOf(chars, count, true, shape.CoreBigrams);
-  shape.Number = normaliser.Outside >= 0 ? normaliser.Outside : normaliser.Any;
-  shape.Shaped = true;
+  shape.Bigrams.assign(pool.begin(), pool.begin() + shaped.Size);
+  shape.CoreBigrams.assign(pool.begin() + shaped.Size, pool.end());
+  shape.Number = shaped.Number;
   return shape;
 }
 
-double TitleSimilarity(const TTitleShape& a, const TTitleShape& b) {
-  const double whole = Dice(a.Bigrams, b.Bigrams);
-  // Without the brackets only when both have some: a title that merely
-  // shares its words with another's brackets is not its next part.
-  if (a.CoreBigrams.empty() || b.CoreBigrams.empty()) return whole;
-  return std::max(whole, Dice(a.CoreBigrams, b.CoreBigrams));
-}
+double TitleSimilarity(const TTitleShape& a, const TTitleShape& b) { return Similarity(Whole(a), Core(a), Whole(b), Core(b)); }
 
 bool ListedThreadOf(std::string_view line, TListedThread& thread) {
   const std::string_view key = SubjectLineKey(line);
   if (key.empty()) return false;
   thread.Key = key.substr(0, key.size() - 4);
+  thread.KeyValue = KeyValueOf(thread.Key);
   thread.Title = line.substr(key.size() + 2);
   thread.Count = CountOfSubjectLine(line);
   // "(" and " " are below 0x40: never the trail byte of a character.
@@ -262,23 +311,46 @@ bool IsLaterKey(std::string_view a, std::string_view b) {
   return a.size() != b.size() ? a.size() > b.size() : a > b;
 }
 
-std::vector<size_t> FindNextThreads(std::string_view oldKey, const TTitleShape& oldTitle,
-                                    const std::vector<TListedThread>& threads, int fullAt,
-                                    std::vector<TTitleShape>& shapes) {
-  shapes.resize(threads.size());
+void TBoardThreads::Assign(std::string text) {
+  Text_ = std::move(text);
+  Threads_.clear();
+  Shapes_.clear();
+  Bigrams_.clear();
+  ForEachLine(Text_, [&](std::string_view line) {
+    TListedThread thread;
+    if (ListedThreadOf(line, thread)) Threads_.push_back(thread);
+  });
+  Shapes_.resize(Threads_.size());
+}
+
+const TBoardThreads::TShapeRef& TBoardThreads::ShapeOf(size_t index) {
+  TShapeRef& shape = Shapes_[index];
+  if (shape.Shaped) return shape;
+  shape.Begin = static_cast<uint32_t>(Bigrams_.size());
+  const TShaped shaped = AppendShape(Threads_[index].Title, Bigrams_);
+  shape.Size = shaped.Size;
+  shape.CoreBegin = shape.Begin + shaped.Size;
+  shape.CoreSize = shaped.CoreSize;
+  shape.Number = shaped.Number;
+  shape.Shaped = true;
+  return shape;
+}
+
+std::vector<size_t> TBoardThreads::FindNext(std::string_view oldKey, const TTitleShape& oldTitle, int fullAt) {
+  TListedThread old;
+  old.Key = oldKey;
+  old.KeyValue = KeyValueOf(oldKey);
+  const TBigrams oldWhole = Whole(oldTitle), oldCore = Core(oldTitle);
   std::vector<TScored> best;  // at most MaxNextThreads, best first
-  for (size_t i = 0; i < threads.size(); ++i) {
-    const TListedThread& thread = threads[i];
-    if (!IsLaterKey(thread.Key, oldKey) || (fullAt > 0 && thread.Count >= fullAt)) continue;
-    if (!shapes[i].Shaped) shapes[i] = ShapeOfTitle(thread.Title);
-    const TTitleShape& shape = shapes[i];
-    const bool cores = !oldTitle.CoreBigrams.empty() && !shape.CoreBigrams.empty();
-    if (Bound(oldTitle.Bigrams.size(), shape.Bigrams.size()) < NextThreadThreshold &&
-        (!cores || Bound(oldTitle.CoreBigrams.size(), shape.CoreBigrams.size()) < NextThreadThreshold))
-      continue;
-    const double score = TitleSimilarity(oldTitle, shape);
+  for (size_t i = 0; i < Threads_.size(); ++i) {
+    const TListedThread& thread = Threads_[i];
+    if (!IsLater(thread, old) || (fullAt > 0 && thread.Count >= fullAt)) continue;
+    const TShapeRef& shape = ShapeOf(i);
+    const TBigrams whole{Bigrams_.data() + shape.Begin, shape.Size}, core{Bigrams_.data() + shape.CoreBegin, shape.CoreSize};
+    if (!CanReach(oldWhole, oldCore, whole, core)) continue;
+    const double score = Similarity(oldWhole, oldCore, whole, core);
     if (score < NextThreadThreshold) continue;
-    Keep(best, {i, score, oldTitle.Number >= 0 && shape.Number == oldTitle.Number + 1}, threads);
+    Keep(best, {i, score, oldTitle.Number >= 0 && shape.Number == oldTitle.Number + 1}, Threads_);
   }
   std::vector<size_t> indexes;
   for (const TScored& s : best) indexes.push_back(s.Index);

@@ -15,6 +15,7 @@
 // - At most MaxNextThreads, each at least NextThreadThreshold similar.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,7 +33,6 @@ struct TTitleShape {
   std::vector<uint32_t> Bigrams;      // sorted
   std::vector<uint32_t> CoreBigrams;  // sorted; without bracketed text (empty when there is none)
   long long Number = -1;              // the series number; -1 when the title has none
-  bool Shaped = false;                // filled in (FindNextThreads shapes lazily)
 };
 
 // The title in code page 932, without the count a subject line adds.
@@ -45,20 +45,43 @@ struct TListedThread {
   std::string_view Key;    // digits, without ".dat"
   std::string_view Title;  // without the count
   int Count = -1;
+  uint64_t KeyValue = 0;   // Key as a number; 0 when it has more than 19 digits
 };
 
 // A subject line as a thread of the list: false when it names no thread.
 // Key and Title point into line.
 bool ListedThreadOf(std::string_view line, TListedThread& thread);
 
-// The next threads of the thread with the given key and title among the
-// board's threads: their indexes in threads, best first. fullAt: a thread
-// with at least this many responses is full (0: none is). shapes caches the
-// shapes of threads, index for index (resized here), across calls for one
-// board.
-std::vector<size_t> FindNextThreads(std::string_view oldKey, const TTitleShape& oldTitle,
-                                    const std::vector<TListedThread>& threads, int fullAt,
-                                    std::vector<TTitleShape>& shapes);
+// A board's list as the search sees it: its threads, and the shapes of
+// their titles, each made when a search first needs it and kept for the
+// board's later searches (every title of a board with an ended thread goes
+// through the shaping, so their bigrams share one buffer).
+class TBoardThreads {
+ public:
+  TBoardThreads() = default;
+  TBoardThreads(const TBoardThreads&) = delete;  // the threads point into Text_
+  TBoardThreads& operator=(const TBoardThreads&) = delete;
+  // The subject list's text; the threads point into the copy kept here.
+  void Assign(std::string text);
+  const std::vector<TListedThread>& Threads() const { return Threads_; }
+  // The next threads of the thread with the given key and title: their
+  // indexes in Threads(), best first. fullAt: a thread with at least this
+  // many responses is full (0: none is).
+  std::vector<size_t> FindNext(std::string_view oldKey, const TTitleShape& oldTitle, int fullAt);
+
+ private:
+  struct TShapeRef {
+    uint32_t Begin = 0, Size = 0, CoreBegin = 0, CoreSize = 0;  // in Bigrams_
+    long long Number = -1;
+    bool Shaped = false;
+  };
+  const TShapeRef& ShapeOf(size_t index);
+
+  std::string Text_;
+  std::vector<TListedThread> Threads_;
+  std::vector<TShapeRef> Shapes_;
+  std::vector<uint32_t> Bigrams_;
+};
 
 // a > b for thread keys of digits (leading zeros ignored).
 bool IsLaterKey(std::string_view a, std::string_view b);

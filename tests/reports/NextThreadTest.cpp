@@ -13,25 +13,22 @@ namespace {
 
 struct TBoard {
   std::vector<std::string> Lines;
-  std::vector<TListedThread> Threads;
-  std::vector<TTitleShape> Shapes;
+  TBoardThreads List;
   void Parse() {
-    Threads.clear();
-    Shapes.clear();
-    for (const std::string& line : Lines) {
-      TListedThread t;
-      if (ListedThreadOf(line, t)) Threads.push_back(t);
-    }
+    std::string text;
+    for (const std::string& line : Lines) text += line + "\n";
+    List.Assign(text);
   }
+  const std::vector<TListedThread>& Threads() const { return List.Threads(); }
   // The keys of the next threads of the thread with this key.
   std::vector<std::string> NextOf(const std::string& key, int fullAt = 1000) {
-    for (const TListedThread& t : Threads)
-      if (t.Key == key) return Keys(FindNextThreads(key, ShapeOfTitle(t.Title), Threads, fullAt, Shapes));
+    for (const TListedThread& t : Threads())
+      if (t.Key == key) return Keys(List.FindNext(key, ShapeOfTitle(t.Title), fullAt));
     return {"no such thread"};
   }
   std::vector<std::string> Keys(const std::vector<size_t>& found) const {
     std::vector<std::string> keys;
-    for (size_t i : found) keys.emplace_back(Threads[i].Key);
+    for (size_t i : found) keys.emplace_back(Threads()[i].Key);
     return keys;
   }
 };
@@ -108,16 +105,17 @@ TEST(NextThread, RealListsFindTheNextPartFirst) {
     TBoard board;
     board.Lines = LinesOf(test::RealFixture(name));
     board.Parse();
-    ASSERT_GT(board.Threads.size(), 300u) << name;
-    for (size_t i = 0; i < board.Threads.size(); ++i) {
-      const std::string title(board.Threads[i].Title), key(board.Threads[i].Key);
+    ASSERT_GT(board.Threads().size(), 300u) << name;
+    for (size_t i = 0; i < board.Threads().size(); ++i) {
+      const std::string title(board.Threads()[i].Title), key(board.Threads()[i].Key);
       std::string next = NextPart(title);
       if (next.empty()) continue;
       // The prefix is changed only where the number stands after it.
       const bool prefixed = title.rfind("【", 0) == 0 && title.substr(0, title.find("】")) == next.substr(0, next.find("】"));
       for (int variant = 0; variant < (prefixed ? 2 : 1); ++variant) {
         const std::string added = variant == 0 ? next : "【新】" + next.substr(next.find("】") + 2);
-        TBoard with = board;
+        TBoard with;
+        with.Lines = board.Lines;
         with.Lines.push_back("9999999999.dat<>" + added + " (3)");
         with.Parse();
         const std::vector<std::string> found = with.NextOf(key);
