@@ -1,6 +1,8 @@
 // The terminal view of the main window.
 #include "shell/console/ConsoleView.h"
 
+#include "check/CheckRun.h"
+
 #include "platform/Console.h"
 #include "platform/UserPaths.h"
 
@@ -29,10 +31,13 @@ void TConsoleView::Flush() {
   platform::WriteStdout(OpenLine + "\n");
   OpenLine.clear();
   HasOpenLine = false;
-  if (Progress && RunUnderWay) ShowProgress();
+  if (ShowsProgress()) ShowProgress();
 }
 
-// The progress line (title and status) is shown only while a run lasts.
+// The progress line (title and status) is shown while a run lasts and its
+// title names a step.
+bool TConsoleView::ShowsProgress() const { return Progress && RunUnderWay && Title != IdleTitle; }
+
 void TConsoleView::SetRunUnderWay(bool underWay) {
   RunUnderWay = underWay;
   if (underWay) return;
@@ -42,12 +47,12 @@ void TConsoleView::SetRunUnderWay(bool underWay) {
 
 void TConsoleView::SetApplicationTitle(const std::string& title) {
   Title = title;
-  if (Progress && RunUnderWay) ShowProgress();
+  ShowsProgress() ? ShowProgress() : ClearProgress();
 }
 
 void TConsoleView::SetStatusText(const std::string& text) {
   StatusText = text;
-  if (Progress && RunUnderWay) ShowProgress();
+  if (ShowsProgress()) ShowProgress();
 }
 
 void TConsoleView::ShowProgress() {

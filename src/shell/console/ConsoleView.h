@@ -36,6 +36,7 @@ class TConsoleView : public IVekView {
   bool CloseRequested = false;
 
  private:
+  bool ShowsProgress() const;
   void ShowProgress();
   void ClearProgress();
 
