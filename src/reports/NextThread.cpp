@@ -158,14 +158,18 @@ class TNormaliser {
 // when coreOnly) to pool; returns how many.
 uint32_t AppendBigrams(const TChar* chars, size_t count, bool coreOnly, std::vector<uint32_t>& pool) {
   const size_t begin = pool.size();
+  pool.resize(begin + count);
+  uint32_t* const first = pool.data() + begin;
+  uint32_t* out = first;
   uint32_t previous = StartMark;
   for (size_t i = 0; i < count; ++i) {
     if (coreOnly && chars[i].Bracketed) continue;
-    pool.push_back(previous << 16 | chars[i].Code);
+    *out++ = previous << 16 | chars[i].Code;
     previous = chars[i].Code;
   }
-  std::sort(pool.begin() + static_cast<std::ptrdiff_t>(begin), pool.end());
-  return static_cast<uint32_t>(pool.size() - begin);
+  std::sort(first, out);
+  pool.resize(begin + static_cast<size_t>(out - first));
+  return static_cast<uint32_t>(out - first);
 }
 
 // A title's bigrams in pool, from begin on: first the whole title's, then
@@ -257,7 +261,8 @@ void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vecto
   // Most candidates of a long list come no nearer than the last place.
   if (best.size() == static_cast<size_t>(MaxNextThreads) && !IsBetter(candidate, best.back(), threads)) return;
   for (size_t k = 0; k < best.size(); ++k) {
-    if (threads[best[k].Index].Key != threads[candidate.Index].Key) continue;
+    if (IsLater(threads[best[k].Index], threads[candidate.Index]) || IsLater(threads[candidate.Index], threads[best[k].Index]))
+      continue;
     if (!IsBetter(candidate, best[k], threads)) return;
     best.erase(best.begin() + static_cast<std::ptrdiff_t>(k));
     break;
@@ -321,6 +326,7 @@ void TBoardThreads::Assign(std::string text) {
     if (ListedThreadOf(line, thread)) Threads_.push_back(thread);
   });
   Shapes_.resize(Threads_.size());
+  Bigrams_.reserve(Text_.size() / 2);
 }
 
 const TBoardThreads::TShapeRef& TBoardThreads::ShapeOf(size_t index) {
