@@ -1,6 +1,8 @@
 // A minimal HTTP server on 127.0.0.1 for the run's tests: answers GET of the
 // paths the test put in with 200 and the body, anything else with 404, and
 // records what was asked. On Windows (Winsock) the window's tests use it.
+// It closes each connection after its answer, or, made with keepAlive, keeps
+// it for the client's next request as board servers do.
 #pragma once
 #ifdef _WIN32
 #include <winsock2.h>
@@ -36,7 +38,7 @@ constexpr int NoSignal = MSG_NOSIGNAL;
 
 class TLoopbackServer {
  public:
-  TLoopbackServer() {
+  explicit TLoopbackServer(bool keepAlive = false) : KeepAlive(keepAlive) {
 #ifdef _WIN32
     WSADATA data;
     ::WSAStartup(MAKEWORD(2, 2), &data);
@@ -56,6 +58,7 @@ class TLoopbackServer {
   ~TLoopbackServer() {
     Stopping = true;
     Worker.join();
+    for (const TClient& client : Clients) ClosePeer(client.Fd);
     ClosePeer(Listener);
   }
   void Put(const std::string& path, const std::string& body) {
@@ -73,24 +76,44 @@ class TLoopbackServer {
   int Port = 0;
 
  private:
+  struct TClient {
+    TSocket Fd;
+    std::string Pending;  // what came of the next request
+  };
   void Serve() {
     while (!Stopping) {
-      pollfd p{Listener, POLLIN, 0};
-      if (PollPeer(&p, 1, 20) <= 0) continue;
+      std::vector<pollfd> polled{{Listener, POLLIN, 0}};
+      for (const TClient& client : Clients) polled.push_back({client.Fd, POLLIN, 0});
+      if (PollPeer(polled.data(), static_cast<unsigned>(polled.size()), 20) <= 0) continue;
+      for (size_t i = polled.size() - 1; i > 0; --i) {
+        if (!polled[i].revents) continue;
+        const int answered = Receive(Clients[i - 1]);
+        if (answered < 0 || (answered > 0 && !KeepAlive)) {
+          ClosePeer(Clients[i - 1].Fd);
+          Clients.erase(Clients.begin() + static_cast<std::ptrdiff_t>(i - 1));
+        }
+      }
+      if (!polled[0].revents) continue;
       const TSocket fd = ::accept(Listener, nullptr, nullptr);
-      if (fd == static_cast<TSocket>(-1)) continue;
-      Answer(fd);
-      ClosePeer(fd);
+      if (fd != static_cast<TSocket>(-1)) Clients.push_back({fd, {}});
     }
   }
-  void Answer(TSocket fd) {
-    std::string request;
+  // Reads what came and answers every request that is whole: how many, or
+  // -1 when the client closed or the connection failed.
+  int Receive(TClient& client) {
     char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      const int n = static_cast<int>(::recv(fd, buffer, sizeof buffer, 0));
-      if (n <= 0) return;
-      request.append(buffer, static_cast<size_t>(n));
+    const int n = static_cast<int>(::recv(client.Fd, buffer, sizeof buffer, 0));
+    if (n <= 0) return -1;
+    client.Pending.append(buffer, static_cast<size_t>(n));
+    int answered = 0;
+    for (size_t end; (end = client.Pending.find("\r\n\r\n")) != std::string::npos; ++answered) {
+      const std::string request = client.Pending.substr(0, end + 4);
+      client.Pending.erase(0, end + 4);
+      if (!Answer(client.Fd, request)) return -1;
     }
+    return answered;
+  }
+  bool Answer(TSocket fd, const std::string& request) {
     const size_t start = request.find(' ') + 1;
     const std::string path = request.substr(start, request.find(' ', start) - start);
     std::string response;
@@ -101,16 +124,19 @@ class TLoopbackServer {
       const std::string body = it == Bodies.end() ? "not here" : it->second;
       response = std::string(it == Bodies.end() ? "HTTP/1.1 404 Not Found" : "HTTP/1.1 200 OK") +
                  "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-                 "\r\nConnection: close\r\n\r\n" + body;
+                 (KeepAlive ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n") + body;
     }
     for (size_t sent = 0; sent < response.size();) {
       const int n = static_cast<int>(::send(fd, response.data() + sent, static_cast<int>(response.size() - sent), NoSignal));
-      if (n <= 0) return;
+      if (n <= 0) return false;
       sent += static_cast<size_t>(n);
     }
+    return true;
   }
 
+  const bool KeepAlive;
   TSocket Listener = static_cast<TSocket>(-1);
+  std::vector<TClient> Clients;  // the worker's own
   std::atomic<bool> Stopping{false};
   std::thread Worker;
   std::mutex Mutex;

@@ -121,7 +121,7 @@ class Soak : public ::testing::Test {
 
   TWindowFixture F;
   TVirtualClock Clock;
-  TLoopbackServer Server;
+  TLoopbackServer Server{true};  // keeps connections, as board servers do
   std::string Boards;
   bool GdiCounted = false, HandlesCounted = false;
 };

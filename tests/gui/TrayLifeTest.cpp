@@ -21,15 +21,7 @@ class TrayLife : public ::testing::Test {
     F.WriteSettings("PrimarySuffixes=127.0.0.1%3A\r\nCheckEvery=1\r\nNotifyBalloon=1\r\nFailedReport=0\r\n" + extra);
     F.Open({}, Clock);
   }
-  // Lets the armed timer's time pass and fires it as the system would.
-  TRunOutcome Fire() {
-    EXPECT_TRUE(F.Form->Timer.Enabled);
-    Clock.Pass(F.Form->Timer.Interval);
-    const size_t logLines = F.Form->LogMemo.Lines.size();
-    SendMessageW(F.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
-    EXPECT_GT(F.Form->LogMemo.Lines.size(), logLines) << "no run began";
-    return F.Form->LastRun().Outcome;
-  }
+  TRunOutcome Fire() { return FireCheckTimer(F, Clock); }
   size_t LogCount(const std::string& start) const {
     size_t n = 0;
     for (const std::string& line : F.Form->LogMemo.Lines) n += line.rfind(start, 0) == 0;

@@ -13,15 +13,8 @@ namespace {
 
 class Unattended : public ::testing::Test {
  protected:
-  // Lets the armed timer's time pass, then fires it as the system would.
-  void Fire() {
-    ASSERT_TRUE(F.Form->Timer.Enabled);
-    Clock.Pass(F.Form->Timer.Interval);
-    const size_t logLines = F.Form->LogMemo.Lines.size();
-    SendMessageW(F.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
-    ASSERT_GT(F.Form->LogMemo.Lines.size(), logLines) << "no run began";
-    ASSERT_EQ(F.Form->LastRun().Outcome, TRunOutcome::Completed) << F.Form->LastRun().Error;
-  }
+  // A periodic check that completes.
+  void Fire() { ASSERT_EQ(FireCheckTimer(F, Clock), TRunOutcome::Completed) << F.Form->LastRun().Error; }
   std::string LastLogLine() const {
     const auto& lines = F.Form->LogMemo.Lines;
     for (auto it = lines.rbegin(); it != lines.rend(); ++it)

@@ -2,6 +2,9 @@
 #pragma once
 #include <cstdint>
 
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
 #include "platform/Env.h"
 #include "support/funcs.h"
 
@@ -30,5 +33,16 @@ class TVirtualClock : public platform::TEnv {
   uint32_t Tick = 7000000;
   int64_t UtcMs;
 };
+
+// Lets the armed timer's time pass and fires it as the system would; how the
+// run it began ended.
+inline TRunOutcome FireCheckTimer(TWindowFixture& f, TVirtualClock& clock) {
+  EXPECT_TRUE(f.Form->Timer.Enabled);
+  clock.Pass(f.Form->Timer.Interval);
+  const size_t logLines = f.Form->LogMemo.Lines.size();
+  SendMessageW(f.Hwnd(), WM_TIMER, win32::CheckTimerId, 0);
+  EXPECT_GT(f.Form->LogMemo.Lines.size(), logLines) << "no run began";
+  return f.Form->LastRun().Outcome;
+}
 
 }  // namespace vek::test
