@@ -37,7 +37,7 @@ std::string Reason(const TEndedThread& thread) {
 // Title, link and reason of one thread, then its candidates (title and link
 // each) or "候補なし".
 std::string Entry(const TRunContext& run, const TEndedThread& thread, TBoardList& board) {
-  const std::string title = TitleOfThread(run.Settings.LogPath(), thread.Path);
+  const std::string title = thread.Title ? *thread.Title : TitleOfThread(run.Settings.LogPath(), thread.Path);
   std::string entry = EscapeCommas(title) + "<BR>" + MakeLink(ThreadUrlOfPath(thread.Path)) + "<BR>" + Reason(thread);
   const std::string key = ChangeFileExt(ExtractFileName(thread.Path), "");
   const std::vector<size_t> next = board.Threads.FindNext(key, ShapeOfTitle(title), run.Settings.NextThreadAt);

@@ -259,13 +259,17 @@ void TResCountPass::WriteCount(const std::string& path, const std::string& index
     if (NewText != indexText) Replace(indexName, NewText);
     if (news) UpdateList.Add(path);
     const int fullAt = Run.Settings.NextThreadAt;
-    if (Ended && fullAt > 0 && count >= fullAt) Ended->push_back({path, CurrentName, count});
+    if (Ended && fullAt > 0 && count >= fullAt) {
+      Ended->push_back({path, CurrentName, count, std::nullopt});
+      std::string title;
+      if (IndexItemOf(indexText, TitleField, title)) Ended->back().Title = std::move(title);
+    }
     return;
   }
   // The fallen mark, when asked for, waits for the end of the run
   // (MarkFallenThreads).
   DeadList.Add(path);
-  if (Ended) Ended->push_back({path, CurrentName, -1});
+  if (Ended) Ended->push_back({path, CurrentName, -1, std::nullopt});
 }
 
 // The thread list names every thread once, so no index file is read again

@@ -3,6 +3,7 @@
 // (UpdateList) and the threads that fell from their boards (DeadList), which
 // get their fallen mark at the end of the run.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@ struct TEndedThread {
   std::string Path;           // thread path
   std::string CacheFileName;  // its board's subject cache file, without directory
   int Count = -1;             // its count on the server; -1: it fell
+  // The title from its index file, when the count update read it (a full
+  // thread's file is read for its count; a fallen one's is not).
+  std::optional<std::string> Title;
 };
 
 // Appends to updateList and deadList, in datList order. With ended given,
