@@ -95,6 +95,19 @@ TEST(NextThread, SeriesFormats) {
   EXPECT_EQ(board.NextOf("1700000004", 0), (std::vector<std::string>{"1700000105", "1700000106"}));
 }
 
+// Keys are thread numbers: leading zeros change nothing, a thread listed
+// twice is offered once, and a key longer than a machine number still
+// compares by its value.
+TEST(NextThread, KeysAreThreadNumbers) {
+  TBoard board;
+  board.Lines = {"1700000001.dat<>雑談 Part1 (1000)", "01700000002.dat<>雑談 Part2 (5)", "1700000002.dat<>雑談 Part2 (5)",
+                 "99999999999999999999.dat<>雑談 Part3 (1)", "0000000000000000000001699999999.dat<>雑談 Part0 (1)"};
+  board.Parse();
+  EXPECT_EQ(board.NextOf("1700000001"), (std::vector<std::string>{"01700000002", "99999999999999999999"}));
+  EXPECT_EQ(board.NextOf("99999999999999999999"), std::vector<std::string>{});
+  EXPECT_TRUE(IsLaterKey("100000000000000000000", "99999999999999999999"));
+}
+
 // Every numbered title of the real lists gets its next part (number + 1,
 // then also with another 【】 prefix) added as the newest thread: it must
 // come first, before every real title of the board. The one real pair in

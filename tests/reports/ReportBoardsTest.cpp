@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "reports/DeadReport.h"
 #include "reports/NewReport.h"
+#include "reports/NextThreadReport.h"
 #include "reports/ReportBoards.h"
 #include "support/funcs.h"
 
@@ -48,6 +49,36 @@ class ReportBoardsTest : public ::testing::Test {
   std::string NewIdxText() const { return ReadFile(F.Settings.NewReportIdxName()); }
   test::TReportsFixture F;
 };
+
+// The boards of the next-thread report are shared between two threads: the
+// entries still come in the order of the ended threads, a board that comes
+// back later in that order included, each with its own board's candidate; a
+// title the count update did not read comes from the index file.
+TEST_F(ReportBoardsTest, NextThreadEntriesKeepTheirOrderAcrossBoards) {
+  std::vector<TEndedThread> ended;
+  std::set<std::string> downloaded;
+  std::string body;
+  const auto add = [&](const std::string& board, const std::string& key, const std::string& series) {
+    const std::string cache = "egg.5ch.net%2F" + board + ".txt", url = "http://egg.5ch.net/test/read.cgi/" + board + "/";
+    ended.push_back({"egg.5ch.net\\" + board + "\\" + key + ".idx", cache, 1000, series + " Part1"});
+    downloaded.insert(cache);
+    body += (body.empty() ? "" : "<BR><BR>") + series + " Part1<BR>" + Link(url + key + "/") +
+            "<BR>→ 1000 レスで埋まりました<BR>次スレ候補: " + series + " Part2<BR>" +
+            Link(url + std::to_string(std::stoi(key) + 10) + "/");
+  };
+  for (int n = 0; n < 6; ++n) {
+    const std::string board = "b" + std::to_string(n), series = "ニュース速報" + std::to_string(n);
+    F.WriteCache("egg.5ch.net%2F" + board + ".txt", {"10.dat<>" + series + " Part1 (1000)", "20.dat<>" + series + " Part2 (5)",
+                                                     "30.dat<>将棋の話題 Part1 (1000)", "40.dat<>将棋の話題 Part2 (1)"});
+    add(board, "10", series);
+  }
+  add("b0", "30", "将棋の話題");
+  ended.back().Title.reset();
+  F.WriteIndex("egg.5ch.net\\b0\\30.idx", ThreadRecord("0", "将棋の話題 Part1", "egg.5ch.net", "b0", "30", "1", "1", "-1"));
+  ASSERT_TRUE(WriteNextThreadReport(F.Run(), ended, downloaded));
+  const std::string dat = ReadFile(F.Settings.NextReportDatName());
+  EXPECT_EQ(dat.substr(dat.find("\r\n") + 2), Name + ",," + T + "," + body + ",");
+}
 
 TEST_F(ReportBoardsTest, DeadReportWithOneThread) {
   F.WriteIndex("egg.5ch.net\\news\\100.idx", ThreadRecord("0", "a,b", "egg.5ch.net", "news", "100", "1", "1", "-1"));
