@@ -161,12 +161,6 @@ bool IndexItemOf(std::string_view fileText, int n, std::string& item) {
   return false;
 }
 
-std::string ReadIndexItem(const std::string& fileName, int n) {
-  std::string item;
-  IndexItemOf(platform::ReadWholeFile(fileName), n, item);
-  return item;
-}
-
 // --- thread log lines ------------------------------------------------------------
 
 std::string TimeStamp(const platform::SystemTime& local) {

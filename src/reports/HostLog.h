@@ -86,7 +86,6 @@ bool MarkIndexFallen(const std::string& fileName);
 // Item n (from 0) of an index file: the whole text with every TAB as a line
 // break, then line n. False when the text has no line n.
 bool IndexItemOf(std::string_view fileText, int n, std::string& item);
-std::string ReadIndexItem(const std::string& fileName, int n);  // "" when missing; throws FileError
 
 // --- thread log lines ------------------------------------------------------------
 

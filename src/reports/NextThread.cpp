@@ -295,8 +295,6 @@ TTitleShape ShapeOfTitle(std::string_view title) {
   return shape;
 }
 
-double TitleSimilarity(const TTitleShape& a, const TTitleShape& b) { return Similarity(Whole(a), Core(a), Whole(b), Core(b)); }
-
 bool ListedThreadOf(std::string_view line, TListedThread& thread) {
   const std::string_view key = SubjectLineKey(line);
   if (key.empty()) return false;

@@ -37,8 +37,6 @@ struct TTitleShape {
 
 // The title in code page 932, without the count a subject line adds.
 TTitleShape ShapeOfTitle(std::string_view title);
-// 0 (nothing in common) to 1 (the same once normalised).
-double TitleSimilarity(const TTitleShape& a, const TTitleShape& b);
 
 // One thread of a board's list.
 struct TListedThread {

@@ -46,7 +46,7 @@ class TVekWindow : public IVekView {
 
   HWND Handle() const { return Hwnd_; }
   HWND TrayWindow() const { return Tray_ ? Tray_->Window() : nullptr; }
-  int TrayImage() const { return Tray_ ? Tray_->Image() : -1; }
+  int TrayImage() const { return Tray_ ? Tray_->Image() : TrayOwnIcon; }
   HMENU MenuBar() const { return MenuBar_.get(); }
   // The display scaling the window is laid out for (96 = 100 %).
   UINT Dpi() const { return Dpi_; }
