@@ -2,7 +2,6 @@
 #include "shell/console/ConsoleView.h"
 
 #include "check/CheckRun.h"
-
 #include "platform/Console.h"
 #include "platform/UserPaths.h"
 
