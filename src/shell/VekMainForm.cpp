@@ -2,6 +2,8 @@
 // and exit live in FormLifecycle.cpp, the check run in src/check.
 #include "shell/VekMainForm.h"
 
+#include <array>
+
 #include "check/CheckRun.h"
 #include "check/NextCheck.h"
 #include "check/RunSummary.h"
@@ -196,16 +198,10 @@ void TVekMainForm::SetComponentEnabled(TComponent& component, bool enabled) {
 
 void TVekMainForm::SetRunUnderWay(bool underWay) {
   RunUnderWay = underWay;
-  const bool enabled = !underWay;
-  SetComponentEnabled(IgnoreIdxButton, enabled);
-  SetComponentEnabled(FileMenu, enabled);
-  SetComponentEnabled(ExecuteMenu, enabled);
-  SetComponentEnabled(ConfigAMenu, enabled);
-  SetComponentEnabled(ConfigBMenu, enabled);
-  SetComponentEnabled(ConfigCMenu, enabled);
-  SetComponentEnabled(UpdateCheckButton, enabled);
-  SetComponentEnabled(IdxComboBox, enabled);
-  SetComponentEnabled(InitNewReportButton, enabled);
+  for (TComponent* control : std::array<TComponent*, 9>{&IgnoreIdxButton, &FileMenu, &ExecuteMenu, &ConfigAMenu,
+                                                       &ConfigBMenu, &ConfigCMenu, &UpdateCheckButton, &IdxComboBox,
+                                                       &InitNewReportButton})
+    SetComponentEnabled(*control, !underWay);
   View.SetRunUnderWay(underWay);
 }
 
