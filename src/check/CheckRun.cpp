@@ -39,11 +39,11 @@ std::string NowText(platform::TEnv& env) {
 // Everything one run creates; freed when the run returns, however it ends.
 class TCheckRun {
  public:
-  TCheckRun(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress, TRunState& state)
-      : Run(run), Program(program), Progress(progress), State(state) {}
+  // The run's findings go into result as the steps make them.
+  TCheckRun(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress, TRunState& state,
+            TRunResult& result)
+      : Run(run), Program(program), Progress(progress), State(state), Result(result) {}
   void Execute();
-  // The run's findings, once it got through.
-  void TakeFindings(TRunResult& result);
 
  private:
   void Pump() { Run.Log.ProcessMessages(); }
@@ -66,7 +66,6 @@ class TCheckRun {
   void Regenerate();
   void Reports();
   void StartPause();
-  void KeepRestraint();
   void StampSettingsFile();
   void Finish();
 
@@ -74,16 +73,14 @@ class TCheckRun {
   const TProgramSettings& Program;
   IRunProgress& Progress;
   TRunState& State;
+  TRunResult& Result;
   const TRunSettings& Settings = Run.Settings;
   TStringList DatList;
   TStringList SubjectList;
   TStringList BanList;
   TStringList FailedList;
-  TStringList FailedBoards;
   TStringList UpdateList;
   TStringList DeadList;
-  std::vector<std::string> UpdatedThreads;
-  int NewThreads = 0;
   std::vector<TEndedThread> Ended;    // for the next-thread report
   std::set<std::string> Downloaded;   // cache file names of the boards downloaded
   bool NextReportNew = false;
@@ -190,9 +187,7 @@ void TCheckRun::GetSubjects() {
     FailedList.SaveToFile(Settings.FailedListName());
     Progress.OpenDocument(Settings.FailedListName());
   }
-  FailedBoards = FailedList;
-  FailedList.Clear();
-  BanList.Clear();
+  Result.FailedBoards = std::move(FailedList.Items);
 }
 
 void TCheckRun::Regenerate() {
@@ -235,7 +230,7 @@ void TCheckRun::Reports() {
   if (Settings.NextThreadReport)
     TimedStep("VEK [6/7]", "Write Next Threads Data ... ",
               [&] { NextReportNew = WriteNextThreadReport(Run, Ended, Downloaded); });
-  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { NewThreads = WriteNewReport(Run); });
+  TimedStep("VEK [7/7]", "Write New Threads Data ... ", [&] { Result.NewThreads = WriteNewReport(Run); });
 }
 
 // The stamp is the time of this run's end, read by the three-minute rule
@@ -252,12 +247,13 @@ void TCheckRun::StampSettingsFile() {
 }
 
 void TCheckRun::Finish() {
-  UpdatedThreads = UpdateList.Items;
+  Result.UpdatedThreads = UpdateList.Items;
   if (!DeadList.Items.empty()) UpdateList.Add(ReportFileName(DeadReportKey, ".idx"));
   if (NextReportNew) UpdateList.Add(ReportFileName(NextReportKey, ".idx"));
   UpdateList.Add(ReportFileName(NewReportKey, ".idx"));
   UpdateList.SaveToFile(Settings.NewArrivalListName());
   MarkFallenThreads(Run, DeadList);
+  Result.FallenThreads = std::move(DeadList.Items);
   Title(IdleTitle);
   AddLogLine("***** Done!! *****  (" + NowText(Run.Env) + ")");
   AddLogLine();
@@ -275,13 +271,6 @@ void TCheckRun::StartPause() {
   State.CheckInterval = CheckIntervalFor(MaxBoardsPerHost(SubjectList, BanList));
 }
 
-// A run that ends in its downloads (a board's list that cannot be stored,
-// say) has asked the servers all the same: the pause before the next run
-// counts from now, as after a run that got through them.
-void TCheckRun::KeepRestraint() {
-  if (AskedServers) StartPause();
-}
-
 void TCheckRun::Execute() {
   Start();
   GenerateDats();
@@ -289,30 +278,15 @@ void TCheckRun::Execute() {
   try {
     GetSubjects();
   } catch (const std::exception&) {
-    KeepRestraint();
+    // A run that ends in its downloads (a board's list that cannot be stored,
+    // say) has asked the servers all the same: the pause before the next run
+    // counts from now, as after a run that got through them.
+    if (AskedServers) StartPause();
     throw;
   }
   Regenerate();
   Reports();
   Finish();
-}
-
-void TCheckRun::TakeFindings(TRunResult& result) {
-  result.UpdatedThreads = std::move(UpdatedThreads);
-  result.FallenThreads = std::move(DeadList.Items);
-  result.FailedBoards = std::move(FailedBoards.Items);
-  result.NewThreads = NewThreads;
-}
-
-// Back to idle after an error escaped a step. Every file is replaced
-// atomically, so what the run wrote is either old or complete.
-void RecoverFromError(const TRunContext& run, IRunProgress& progress, const std::exception& e, TRunResult& result) {
-  result.Outcome = TRunOutcome::Failed;
-  result.Error = DisplayText(e);
-  run.Log.AddLogLine("ERROR: " + result.Error);
-  run.Log.AddLogLine();
-  progress.SetRunTitle(IdleTitle);
-  progress.SetTrayFrame(TrayOwnIcon);
 }
 
 }  // namespace
@@ -331,19 +305,23 @@ std::string ElapsedText(platform::TEnv& env, uint32_t startTick) {
 TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& program, IRunProgress& progress,
                           TRunState& state) {
   TRunResult result;
-  const TRunRefusal refusal = CheckRestraint(run, state);
-  if (refusal.Refused) {
+  if (const std::optional<uint32_t> wait = CheckRestraint(run, state)) {
     result.Outcome = TRunOutcome::Refused;
-    result.NextRunAfter = refusal.RetryAfter;
+    result.NextRunAfter = *wait;
     return result;
   }
   try {
-    TCheckRun check(run, program, progress, state);
-    check.Execute();
+    TCheckRun(run, program, progress, state, result).Execute();
     result.Outcome = TRunOutcome::Completed;
-    check.TakeFindings(result);
   } catch (const std::exception& e) {
-    RecoverFromError(run, progress, e, result);
+    // Back to idle, without the findings of the steps that got through.
+    // Every file is replaced atomically, so what the run wrote is either old
+    // or complete.
+    result = TRunResult{TRunOutcome::Failed, DisplayText(e)};
+    run.Log.AddLogLine("ERROR: " + result.Error);
+    run.Log.AddLogLine();
+    progress.SetRunTitle(IdleTitle);
+    progress.SetTrayFrame(TrayOwnIcon);
   }
   result.NextRunAfter = RestraintWait(run, state);
   progress.SetRunUnderWay(false);

@@ -83,14 +83,15 @@ uint32_t CheckIntervalFor(int busiestHostBoards) {
   return interval >= MaxCheckInterval ? MaxCheckInterval : static_cast<uint32_t>(interval);
 }
 
-TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state) {
+std::optional<uint32_t> CheckRestraint(const TRunContext& run, const TRunState& state) {
   if (run.Settings.DorPath.empty()) {
     run.Log.AddLogLine("ERROR: Dorvellaのディレクトリが設定されていません");
     run.Log.AddLogLine();
-    return {true, 0};
+    return 0;
   }
   const uint32_t wait = PauseWait(run, state, true);
-  return {wait != 0, wait};
+  if (wait == 0) return std::nullopt;
+  return wait;
 }
 
 }  // namespace vek

@@ -2,6 +2,7 @@
 // it reads, which lives between the runs of one program start.
 #pragma once
 #include <cstdint>
+#include <optional>
 
 #include "reports/RunContext.h"
 #include "support/funcs.h"
@@ -33,13 +34,9 @@ struct TRunState {
   TFileLock SettingsLock;
 };
 
-struct TRunRefusal {
-  bool Refused = false;
-  unsigned RetryAfter = 0;  // milliseconds until the run may start; 0: no retry
-};
-
-// Whether the run must not start now (it writes its own log lines).
-TRunRefusal CheckRestraint(const TRunContext& run, const TRunState& state);
+// Nothing when the run may start now; else it must not, and the milliseconds
+// until it may (0: waiting does not help). It writes its own log lines.
+std::optional<uint32_t> CheckRestraint(const TRunContext& run, const TRunState& state);
 
 // Milliseconds until the guard would let a run start (0: it would now), by
 // the rules of CheckRestraint but without its log lines. A missing host

@@ -191,17 +191,14 @@ void TVekMainForm::StartCheckTimer(unsigned milliseconds) {
   View.ComponentChanged(Timer);
 }
 
-void TVekMainForm::SetComponentEnabled(TComponent& component, bool enabled) {
-  component.Enabled = enabled;
-  View.ComponentChanged(component);
-}
-
 void TVekMainForm::SetRunUnderWay(bool underWay) {
   RunUnderWay = underWay;
   for (TComponent* control : std::array<TComponent*, 9>{&IgnoreIdxButton, &FileMenu, &ExecuteMenu, &ConfigAMenu,
                                                        &ConfigBMenu, &ConfigCMenu, &UpdateCheckButton, &IdxComboBox,
-                                                       &InitNewReportButton})
-    SetComponentEnabled(*control, !underWay);
+                                                       &InitNewReportButton}) {
+    control->Enabled = !underWay;
+    View.ComponentChanged(*control);
+  }
   View.SetRunUnderWay(underWay);
 }
 

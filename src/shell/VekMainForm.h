@@ -211,7 +211,6 @@ class TVekMainForm : public IRunLog, public IRunProgress {
   platform::TEnv& Env;
 
  private:
-  void SetComponentEnabled(TComponent& component, bool enabled);
   // Sound and closing after a run that got through; after every run that
   // started, the notice and the next periodic check.
   void ActOnRunResult();

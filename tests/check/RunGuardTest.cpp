@@ -18,7 +18,7 @@ class RunGuard : public ::testing::Test {
     Fixture.View.Log.clear();
     return form;
   }
-  static TRunRefusal Guard(TVekMainForm& form) { return CheckRestraint(form.RunContext(), form.RunState); }
+  static std::optional<uint32_t> Guard(TVekMainForm& form) { return CheckRestraint(form.RunContext(), form.RunState); }
   void StampSettings(int64_t secondsAgo) {
     SetFileWriteTime(Fixture.App("vek.ini"), TimeOfSeconds(Fixture.Env.UtcSeconds - secondsAgo));
   }
@@ -65,16 +65,16 @@ TEST_F(RunGuard, ThreeMinuteRuleBoundaries) {
     fixture.WriteSettings();
     TVekMainForm& form = fixture.Create();
     SetFileWriteTime(fixture.App("vek.ini"), TimeOfSeconds(fixture.Env.UtcSeconds - c.secondsAgo));
-    const TRunRefusal refusal = Guard(form);
-    EXPECT_EQ(refusal.Refused, c.refused) << c.secondsAgo;
-    EXPECT_EQ(refusal.RetryAfter, c.timer) << c.secondsAgo;
+    const std::optional<uint32_t> wait = Guard(form);
+    EXPECT_EQ(wait.has_value(), c.refused) << c.secondsAgo;
+    EXPECT_EQ(wait.value_or(0), c.timer) << c.secondsAgo;
   }
 }
 
 TEST_F(RunGuard, MissingSettingsFileDoesNotRefuse) {
   TVekMainForm& form = Start();
   ASSERT_TRUE(platform::DeleteFile(Fixture.App("vek.ini")));
-  EXPECT_FALSE(Guard(form).Refused);
+  EXPECT_FALSE(Guard(form));
   EXPECT_TRUE(Fixture.View.Log.empty());
   EXPECT_FALSE(Exists(Fixture.App("vek.ini")));
 }
@@ -101,13 +101,13 @@ TEST_F(RunGuard, IntervalRuleOverridesTheStampAndSurvivesTickWrap) {
   form.RunState.CheckInterval = 80000;
   form.RunState.LastCheckTick = 0xFFFFF000u;
   Fixture.Env.Tick = 0x00010000u;  // 69632 ms later, across the wrap
-  EXPECT_EQ(Guard(form).RetryAfter, 80000u - 69632 + 1);
+  EXPECT_EQ(Guard(form), 80000u - 69632 + 1);
   EXPECT_EQ(RestraintWait(form.RunContext(), form.RunState), 80000u - 69632 + 1);
   Fixture.Env.Tick += 10368;  // exactly the interval
-  EXPECT_FALSE(Guard(form).Refused);
+  EXPECT_FALSE(Guard(form));
   EXPECT_EQ(RestraintWait(form.RunContext(), form.RunState), 0u);
   form.RunState.CheckInterval = 0;
-  EXPECT_FALSE(Guard(form).Refused);
+  EXPECT_FALSE(Guard(form));
 }
 
 TEST_F(RunGuard, ConfigurationBlock) {
