@@ -118,14 +118,25 @@ int WaitLog(const std::wstring& text, double seconds) {
   return 1;
 }
 
-int SecondStart(std::wstring exe, double seconds) {
-  const bool idle = !CaptionStartsWith(L"VEK [");
+// Wine now and then refuses to create a process while others start
+// (ERROR_INTERNAL_ERROR, nothing started): that start is tried again at once.
+bool Start(const std::wstring& exe, PROCESS_INFORMATION& pi) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+      return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR) return false;
+  }
+  return false;
+}
+
+int SecondStart(std::wstring exe, double seconds) {
+  const bool idle = !CaptionStartsWith(L"VEK [");
   PROCESS_INFORMATION pi{};
-  std::wstring commandLine = L"\"" + exe + L"\"";
   const double start = NowMs();
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (!Start(exe, pi)) {
     std::printf("error=CreateProcess %lu\n", GetLastError());
     return 1;
   }
@@ -167,13 +178,6 @@ int MainWindowCount() {
       },
       reinterpret_cast<LPARAM>(&count));
   return count;
-}
-
-bool Start(const std::wstring& exe, PROCESS_INFORMATION& pi) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
 }
 
 int DoubleStart(const std::wstring& exe) {
