@@ -245,6 +245,9 @@ bool IsLater(const TListedThread& a, const TListedThread& b) {
   return a.KeyValue > 0 && b.KeyValue > 0 ? a.KeyValue > b.KeyValue : IsLaterKey(a.Key, b.Key);
 }
 
+// One thread listed twice: neither key comes after the other.
+bool IsSameThread(const TListedThread& a, const TListedThread& b) { return !IsLater(a, b) && !IsLater(b, a); }
+
 // The successor by number first, then the most similar; of equals, the
 // older thread (the first one made is the one readers move to).
 bool IsBetter(const TScored& a, const TScored& b, const std::vector<TListedThread>& threads) {
@@ -261,8 +264,7 @@ void Keep(std::vector<TScored>& best, const TScored& candidate, const std::vecto
   // Most candidates of a long list come no nearer than the last place.
   if (best.size() == static_cast<size_t>(MaxNextThreads) && !IsBetter(candidate, best.back(), threads)) return;
   for (size_t k = 0; k < best.size(); ++k) {
-    if (IsLater(threads[best[k].Index], threads[candidate.Index]) || IsLater(threads[candidate.Index], threads[best[k].Index]))
-      continue;
+    if (!IsSameThread(threads[best[k].Index], threads[candidate.Index])) continue;
     if (!IsBetter(candidate, best[k], threads)) return;
     best.erase(best.begin() + static_cast<std::ptrdiff_t>(k));
     break;
