@@ -317,7 +317,9 @@ TRunResult RunUpdateCheck(const TRunContext& run, const TProgramSettings& progra
     // Back to idle, without the findings of the steps that got through.
     // Every file is replaced atomically, so what the run wrote is either old
     // or complete.
-    result = TRunResult{TRunOutcome::Failed, DisplayText(e)};
+    result = TRunResult{};
+    result.Outcome = TRunOutcome::Failed;
+    result.Error = DisplayText(e);
     run.Log.AddLogLine("ERROR: " + result.Error);
     run.Log.AddLogLine();
     progress.SetRunTitle(IdleTitle);
